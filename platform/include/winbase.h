@@ -1,0 +1,5 @@
+#pragma once
+
+#include <windef.h>
+
+extern "C" HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
