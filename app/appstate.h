@@ -1,0 +1,46 @@
+// AppState: the single program-wide record in which nearly all state of the running program
+// lives. One static instance, zero-filled at load and never freed. Words that the frame,
+// interval and sound threads share with the main thread are atomics of the same width.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/device.h"
+#include "camera/camera.h"
+#include "camera/options.h"
+
+constexpr int kSettingCount = 59;
+
+enum CaptureState : int32_t {
+  STATE_PREVIEW = 0,
+  STATE_DIALOG = 1,
+  STATE_CAPTURING = 2,
+  STATE_ABOUT = 3,
+};
+
+struct StatusMessage {
+  const char *text;
+  uint32_t startTick;
+  uint32_t duration;  // ms
+};
+
+struct AppState {
+  std::atomic<int32_t> captureState;  // CaptureState; latched by the frame thread once per frame
+  uint32_t CaptureStartTick;
+  OptionList *settings[kSettingCount];
+  StatusMessage status;
+  WCHAR *currentFile;  // 256 units: the file the last capture wrote, or the "-f" target
+  DeviceRecord device;
+  uint8_t ScreenCaptureMode;
+  uint8_t FullScreen;
+  HINSTANCE instance;
+  HWND MainWindow;
+  const WCHAR *registryKey;  // the product key path in use
+  WCHAR programPath[520];    // the program's own path; its file-name part is overwritten
+  Camera camera;
+};
+
+extern AppState g_App;
