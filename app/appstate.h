@@ -11,8 +11,11 @@
 #include "app/device.h"
 #include "camera/camera.h"
 #include "camera/options.h"
+#include "pipeline/text.h"
 
 constexpr int kSettingCount = 59;
+constexpr int kLanguageStrings = 169;
+constexpr int kFlashSoundChars = 100;  // 99 characters and the terminating zero
 
 enum CaptureState : int32_t {
   STATE_PREVIEW = 0,
@@ -25,6 +28,12 @@ struct StatusMessage {
   const char *text;
   uint32_t startTick;
   uint32_t duration;  // ms
+};
+
+// The language file's strings: pointers into the one buffer that holds the whole file.
+struct LanguageTable {
+  const char *strings[kLanguageStrings];
+  char *buffer;
 };
 
 struct AppState {
@@ -41,6 +50,12 @@ struct AppState {
   const WCHAR *registryKey;  // the product key path in use
   WCHAR programPath[520];    // the program's own path; its file-name part is overwritten
   Camera camera;
+  LanguageTable language;
+  TextRenderer text;
+  FontBitmaps font;
+  char flashSound[kFlashSoundChars];  // "Config.txt" FlashSound, empty when not configured
+  uint32_t savedBatteryTimeout;       // backlight time-outs read at start-up, in seconds
+  uint32_t savedAcTimeout;
 };
 
 extern AppState g_App;

@@ -1,0 +1,12 @@
+# Runs the font tool into a fresh folder and compares what it made with the shipped files.
+file(REMOVE_RECURSE ${OUT})
+execute_process(COMMAND ${PYTHON} ${TOOL} ${OUT} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "make_fonts.py failed: ${result}")
+endif()
+foreach(name font0.bmp font1.bmp)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/${name} ${ASSETS}/${name} RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "${name}: the tool no longer makes the shipped file")
+  endif()
+endforeach()
