@@ -1,5 +1,154 @@
+// Kernel, module and file calls of the Windows CE SDK (coredll), as this program uses them.
 #pragma once
 
 #include <windef.h>
 
-extern "C" HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
+// ---- Handles, waits and threads
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define STILL_ACTIVE 0x00000103u
+
+// The handset's eight thread priorities: 0 runs first, 7 last.
+#define THREAD_PRIORITY_TIME_CRITICAL 0
+#define THREAD_PRIORITY_HIGHEST 1
+#define THREAD_PRIORITY_ABOVE_NORMAL 2
+#define THREAD_PRIORITY_NORMAL 3
+#define THREAD_PRIORITY_BELOW_NORMAL 4
+#define THREAD_PRIORITY_LOWEST 5
+#define THREAD_PRIORITY_ABOVE_IDLE 6
+#define THREAD_PRIORITY_IDLE 7
+#define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
+
+typedef struct _SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef DWORD(WINAPI *PTHREAD_START_ROUTINE)(LPVOID parameter);
+typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
+
+extern "C" {
+
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD error);
+
+BOOL WINAPI CloseHandle(HANDLE object);
+
+// Creation flags other than 0 are not supported (ERROR_NOT_SUPPORTED); the stack size is the host's.
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES attributes, DWORD stackSize,
+                           LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                           LPDWORD threadId);
+// The priority is recorded (GetThreadPriority returns it); host scheduling is left alone.
+BOOL WINAPI SetThreadPriority(HANDLE thread, int priority);
+int WINAPI GetThreadPriority(HANDLE thread);
+DWORD WINAPI GetCurrentThreadId(void);
+// Cooperative: marks the thread, whose next WaitForSingleObject or Sleep ends it (the stack
+// unwinds to the thread's start); a thread that never waits runs to its end. The handle stays
+// valid until CloseHandle.
+BOOL WINAPI TerminateThread(HANDLE thread, DWORD exitCode);
+BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+void WINAPI Sleep(DWORD milliseconds);
+
+// Named events are shared by name within the process; opening an existing name sets
+// ERROR_ALREADY_EXISTS and ignores manualReset and initialState.
+HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
+                           LPCWSTR name);
+// Waits on an event or a thread handle (signalled when the thread has ended).
+DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+
+LONG WINAPI InterlockedIncrement(LONG volatile *addend);
+LONG WINAPI InterlockedDecrement(LONG volatile *addend);
+LONG WINAPI InterlockedExchange(LONG volatile *target, LONG value);
+LONG WINAPI InterlockedExchangeAdd(LONG volatile *addend, LONG value);
+LONG WINAPI InterlockedCompareExchange(LONG volatile *destination, LONG exchange, LONG comperand);
+
+}  // extern "C"
+
+// ---- Time
+typedef struct _SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
+static_assert(sizeof(SYSTEMTIME) == 16);
+
+extern "C" {
+// Milliseconds since start, 32 bits: wraps after 49.7 days.
+DWORD WINAPI GetTickCount(void);
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
+void WINAPI SystemIdleTimerReset(void);
+}
+
+// ---- Version
+#define VER_PLATFORM_WIN32_CE 3
+
+typedef struct _OSVERSIONINFOW {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  WCHAR szCSDVersion[128];
+} OSVERSIONINFOW, *POSVERSIONINFOW, *LPOSVERSIONINFOW, OSVERSIONINFO, *LPOSVERSIONINFO;
+static_assert(sizeof(OSVERSIONINFOW) == 276);
+
+// dwOSVersionInfoSize must be sizeof(OSVERSIONINFOW); fails on a handset that reports no version.
+extern "C" BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info);
+
+// ---- Modules
+extern "C" {
+// Only files named *.dll load. A name with a path is used as given; a bare name is looked for
+// in the program's directory, then in "\Windows". A missing library fails with ERROR_MOD_NOT_FOUND.
+HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
+BOOL WINAPI FreeLibrary(HMODULE module);
+FARPROC WINAPI GetProcAddressW(HMODULE module, LPCWSTR procName);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
+HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
+// The handset path of the module; NULL names the program ("\Program Files\Pelkavo\Pelkavo.exe").
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
+}
+
+// ---- Files
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002u
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_ATTRIBUTE_TEMPORARY 0x00000100u
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+
+typedef struct _WIN32_FIND_DATAW {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwOID;
+  WCHAR cFileName[MAX_PATH];
+} WIN32_FIND_DATAW, *PWIN32_FIND_DATAW, *LPWIN32_FIND_DATAW, WIN32_FIND_DATA, *LPWIN32_FIND_DATA;
+static_assert(sizeof(WIN32_FIND_DATAW) == 560);
+
+// Paths: one that starts with "\" is a handset path ("\My Documents\...", "\Storage Card\...",
+// "\Windows\...", "\Program Files\Pelkavo\..."), found without regard to case; "//name" lies in
+// the handset's root; any other is a host path. Both slashes separate components.
+extern "C" {
+BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes);
+BOOL WINAPI DeleteFileW(LPCWSTR path);
+BOOL WINAPI MoveFileW(LPCWSTR existing, LPCWSTR target);
+DWORD WINAPI GetFileAttributesW(LPCWSTR path);
+BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller,
+                                PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFree);
+BOOL WINAPI FindClose(HANDLE search);
+}

@@ -1,0 +1,30 @@
+// How the paths of the file calls map onto the host.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "files/volumes.h"
+
+namespace platform {
+
+struct MappedPath {
+  std::string host;
+  std::shared_ptr<Volume> volume;  // the emulated volume it lies on, null when none has a capacity
+  bool cardRoot = false;           // a storage card's own folder
+};
+
+// Maps a path (see winbase.h); false with the last error set when it can name nothing.
+bool mapPath(const char16_t *path, MappedPath &out);
+
+// The host folder of "\Program Files\Pelkavo" and the executable's file name.
+std::string programDirectory();
+std::u16string programFileName();
+// The handset's name for the program's directory.
+inline constexpr char16_t kProgramDirectory[] = u"\\Program Files\\Pelkavo";
+
+// Sets the last error for a failed host call on `host`: a missing file is ERROR_FILE_NOT_FOUND
+// when its folder exists, else ERROR_PATH_NOT_FOUND.
+void setFileError(int error, const std::string &host);
+
+}  // namespace platform
