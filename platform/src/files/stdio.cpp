@@ -23,7 +23,7 @@ struct OpenMode {
 };
 
 bool parseMode(const char16_t *mode, OpenMode &out) {
-  if (!mode) return false;
+  if (!mode || !mode[0]) return false;
   bool plus = false;
   for (const char16_t *m = mode + 1; *m; ++m) {
     if (*m == u'+') plus = true;
