@@ -95,6 +95,20 @@ TEST_F(Files, StorageCardsAreThoseOfTheProfile) {
   EXPECT_EQ(freeSpace(u"\\Storage Card\\My Documents"), 2u << 20);
 }
 
+TEST_F(Files, AStorageCardEntryThatCannotBeUsedEndsTheProcess) {
+  testing::FLAGS_gtest_death_test_style = "threadsafe";
+  struct {
+    const char *entry, *message;
+  } cases[] = {
+      {"storage_card = Storage Card, lots\n", "test.profile:2: storage_card: \"lots\" is not a number"},
+      {"storage_card = Cards/One, 1M\n", "test.profile:2: storage_card: \"Cards/One\" cannot name"},
+  };
+  for (const auto &c : cases) {
+    useProfile(std::string("memory = 1M\n") + c.entry);
+    EXPECT_EXIT(GetFileAttributesW(u"\\"), testing::ExitedWithCode(2), c.message);
+  }
+}
+
 TEST_F(Files, FileCallsReportWin32Errors) {
   EXPECT_TRUE(CreateDirectoryW(u"\\My Documents", nullptr));
   EXPECT_FALSE(CreateDirectoryW(u"\\my documents", nullptr));
