@@ -13,9 +13,10 @@ struct Speaker {
   std::vector<SoundPlay> plays;
 };
 
+// Never destroyed: a sound thread may still be logging while the process ends.
 Speaker &speaker() {
-  static Speaker instance;
-  return instance;
+  static Speaker *instance = new Speaker;
+  return *instance;
 }
 
 }  // namespace
