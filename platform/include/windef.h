@@ -81,7 +81,14 @@ typedef HANDLE HLOCAL;
 typedef HANDLE HGLOBAL;
 typedef HKEY *PHKEY;
 
-typedef int (*FARPROC)();
+// A looked-up entry of unknown type. void (*)(void) converts to any function type without a
+// cast-function-type warning; callers cast it to the entry's real signature.
+typedef void (*FARPROC)(void);
+
+// Exports of a library: everything else in a *.dll is hidden.
+#define __declspec(what) __declspec_##what
+#define __declspec_dllexport __attribute__((visibility("default")))
+#define __declspec_dllimport
 
 #ifndef TRUE
 #define TRUE 1
