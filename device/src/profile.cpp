@@ -65,6 +65,15 @@ Profile Profile::parse(const std::string &text, const std::string &origin) {
            std::to_string(profile.find(entry.key)->line) + ")");
     std::string problem = spec->check ? spec->check(entry.value) : std::string();
     if (!problem.empty()) fail(entry.key + ": " + problem);
+    if (spec->identity) {
+      std::string identity = spec->identity(entry.value);
+      for (const ProfileEntry &earlier : profile.entries_)
+        if (earlier.key == entry.key && spec->identity(earlier.value) == identity)
+          fail(entry.key + ": \"" + entry.value + "\" repeats line " + std::to_string(earlier.line));
+    }
+    if (entry.key == "camera" && profile.has("camera") &&
+        (entry.value == "none" || profile.contains("camera", "none")))
+      fail("camera: none cannot be combined with another camera");
     profile.entries_.push_back(std::move(entry));
   }
   return profile;
@@ -122,6 +131,21 @@ bool Profile::contains(const std::string &key, const std::string &value) const {
   for (const auto &e : entries_)
     if (e.key == key && lower(e.value) == wanted) return true;
   return false;
+}
+
+// parse() has checked every composite value, so the parsers cannot fail here.
+std::vector<StorageCard> Profile::storageCards() const {
+  std::vector<StorageCard> cards;
+  for (const auto &e : entries_)
+    if (e.key == "storage_card") parseStorageCard(e.value, cards.emplace_back());
+  return cards;
+}
+
+std::vector<RegistryDefault> Profile::registryDefaults() const {
+  std::vector<RegistryDefault> defaults;
+  for (const auto &e : entries_)
+    if (e.key == "registry") parseRegistryDefault(e.value, defaults.emplace_back());
+  return defaults;
 }
 
 std::string Profile::where(const ProfileEntry &entry) const {

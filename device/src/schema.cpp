@@ -1,9 +1,21 @@
 #include "schema.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 
+#include "device/regtext.h"
+
 namespace device {
+namespace {
+
+std::string trimmed(const std::string &s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+}  // namespace
 
 std::optional<uint64_t> parseByteCount(const std::string &value) {
   if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) return std::nullopt;
@@ -24,6 +36,36 @@ std::optional<bool> parseFlag(const std::string &value) {
   if (value == "yes" || value == "true" || value == "1") return true;
   if (value == "no" || value == "false" || value == "0") return false;
   return std::nullopt;
+}
+
+std::string parseStorageCard(const std::string &value, StorageCard &out) {
+  size_t comma = value.rfind(',');
+  if (comma == std::string::npos) return "expected \"Name, capacity\", found \"" + value + "\"";
+  out.name = trimmed(value.substr(0, comma));
+  std::string capacity = trimmed(value.substr(comma + 1));
+  if (out.name.empty()) return "the storage card has no name";
+  if (out.name.find_first_of("\\/") != std::string::npos)
+    return "storage card name \"" + out.name + "\" holds a path separator";
+  if (!regtext::toUtf16(out.name)) return "storage card name is not valid UTF-8";
+  std::optional<uint64_t> bytes = parseByteCount(capacity);
+  if (!bytes || *bytes == 0) return "storage card capacity \"" + capacity + "\" is not a byte count";
+  out.capacity = *bytes;
+  return {};
+}
+
+std::string parseRegistryDefault(const std::string &value, RegistryDefault &out) {
+  out = RegistryDefault();
+  size_t close = value.find(']');
+  if (!value.starts_with('[') || close == std::string::npos)
+    return "expected [KEY] or [KEY] \"name\"=value, found \"" + value + "\"";
+  out.key = value.substr(1, close - 1);
+  if (std::string problem = regtext::checkKeyPath(out.key); !problem.empty()) return problem;
+  std::string rest = trimmed(value.substr(close + 1));
+  if (rest.empty()) return {};
+  regtext::Value parsed;
+  if (std::string problem = regtext::parseValue(rest, parsed); !problem.empty()) return problem;
+  out.value = std::move(parsed);
+  return {};
 }
 
 namespace {
@@ -69,22 +111,70 @@ std::string frameBuffer(const std::string &v) {
 
 std::string platformType(const std::string &v) { return v.empty() ? "empty platform type" : std::string(); }
 
+// Processor texts fill 40-unit fields, terminating zero included.
+std::string processorText(const std::string &v) {
+  std::optional<std::u16string> units = regtext::toUtf16(v);
+  if (!units) return "not valid UTF-8";
+  if (units->empty() || units->size() > 39) return "expected 1 to 39 characters, found \"" + v + "\"";
+  return {};
+}
+
+std::string systemLibrary(const std::string &v) {
+  if (v.size() <= 4 || regtext::fold(v.substr(v.size() - 4)) != ".dll" ||
+      v.find_first_of("/\\ ") != std::string::npos)
+    return "expected a library file name such as HTCcamera.dll, found \"" + v + "\"";
+  return {};
+}
+
+const char *const cameraKinds[] = {"vendor", "lcm", "dsc", "directshow", "none"};
+
+std::string camera(const std::string &v) {
+  for (const char *kind : cameraKinds)
+    if (v == kind) return {};
+  return "expected vendor, lcm, dsc, directshow or none, found \"" + v + "\"";
+}
+
+std::string storageCard(const std::string &v) {
+  StorageCard card;
+  return parseStorageCard(v, card);
+}
+
+std::string registry(const std::string &v) {
+  RegistryDefault entry;
+  return parseRegistryDefault(v, entry);
+}
+
+std::string asGiven(const std::string &v) { return v; }
+std::string folded(const std::string &v) { return regtext::fold(v); }
+
+std::string storageCardName(const std::string &v) {
+  StorageCard card;
+  parseStorageCard(v, card);
+  return regtext::fold(card.name);
+}
+
+std::string registryValueName(const std::string &v) {
+  RegistryDefault entry;
+  parseRegistryDefault(v, entry);
+  return regtext::fold(entry.key) + (entry.value ? "\n" + regtext::fold(entry.value->name) : "");
+}
+
 const KeySpec keys[] = {
     {"description", false, anyText},
-    {"oem_info", false, anyText},         // SPI_GETOEMINFO; absent: the call fails
+    {"oem_info", false, anyText},            // SPI_GETOEMINFO; absent: the call fails
     {"platform_type", false, platformType},  // SPI_GETPLATFORMTYPE; absent: the call fails
-    {"os_version", false, version},       // GetVersionExW; absent: the call fails
-    {"processor_core", false, anyText},   // KernelIoControl(IOCTL_PROCESSOR_INFORMATION)
-    {"processor_name", false, anyText},
+    {"os_version", false, version},          // GetVersionExW; absent: the call fails
+    {"processor_core", false, processorText},  // KernelIoControl(IOCTL_PROCESSOR_INFORMATION)
+    {"processor_name", false, processorText},
     {"display", false, size},
     {"bits_per_pixel", false, number},
     {"frame_buffer", false, frameBuffer},
-    {"system_library", true, anyText},    // a library in "\Windows"
-    {"camera", true, anyText},
-    {"storage_card", true, anyText},      // "Name, capacity"
-    {"memory", false, number},            // capacity of the device's own memory
-    {"registry", true, anyText},          // a registry default
-    {"microphone", false, anyText},
+    {"system_library", true, systemLibrary, folded},  // a library in "\Windows"
+    {"camera", true, camera, asGiven},
+    {"storage_card", true, storageCard, storageCardName},  // "Name, capacity"
+    {"memory", false, number},                             // capacity of the device's own memory
+    {"registry", true, registry, registryValueName},       // "[KEY] "name"=value"
+    {"microphone", false, flag},
     {"touch_screen", false, flag},
 };
 

@@ -1,1 +1,43 @@
+// Kernel calls of Windows CE's platform kit: KernelIoControl and the processor description.
 #pragma once
+
+#include <windef.h>
+
+#ifndef CTL_CODE
+#define CTL_CODE(deviceType, function, method, access) \
+  (((deviceType) << 16) | ((access) << 14) | ((function) << 2) | (method))
+#endif
+#ifndef METHOD_BUFFERED
+#define METHOD_BUFFERED 0
+#endif
+#ifndef FILE_ANY_ACCESS
+#define FILE_ANY_ACCESS 0
+#endif
+#ifndef FILE_DEVICE_HAL
+#define FILE_DEVICE_HAL 0x00000101
+#endif
+
+#define IOCTL_PROCESSOR_INFORMATION CTL_CODE(FILE_DEVICE_HAL, 25, METHOD_BUFFERED, FILE_ANY_ACCESS)
+
+typedef struct _PROCESSOR_INFO {
+  WORD wVersion;
+  WCHAR szProcessorCore[40];
+  WORD wCoreRevision;
+  WCHAR szProcessorName[40];
+  WORD wProcessorRevision;
+  WCHAR szCatalogNumber[100];
+  WCHAR szVendor[100];
+  DWORD dwInstructionSet;
+  DWORD dwClockSpeed;
+} PROCESSOR_INFO, *PPROCESSOR_INFO;
+
+static_assert(sizeof(PROCESSOR_INFO) == 576, "the SDK's PROCESSOR_INFO");
+static_assert(offsetof(PROCESSOR_INFO, szProcessorName) == 84 && offsetof(PROCESSOR_INFO, szVendor) == 366 &&
+              offsetof(PROCESSOR_INFO, dwInstructionSet) == 568);
+static_assert(IOCTL_PROCESSOR_INFORMATION == 0x01010064);
+
+// Requests to the OEM layer. IOCTL_PROCESSOR_INFORMATION fills a PROCESSOR_INFO from the
+// handset's processor; it fails when the handset does not describe its processor or the output
+// buffer is smaller than the record. Other codes are not supported and fail.
+extern "C" BOOL WINAPI KernelIoControl(DWORD ioControlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer,
+                                       DWORD outSize, LPDWORD bytesReturned);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 namespace {
 
 using device::Profile;
@@ -48,6 +51,109 @@ TEST(Profile, ErrorsNameTheFileAndLine) {
   EXPECT_EQ(errorOf("memory = lots\n"), "phone.profile:1: memory: \"lots\" is not a number");
   EXPECT_EQ(errorOf("frame_buffer = maybe\n"),
             "phone.profile:1: frame_buffer: expected raw, gxinfo or none, found \"maybe\"");
+}
+
+TEST(Profile, CompositeValueErrorsNameTheFileAndLine) {
+  struct Case {
+    const char *text;
+    const char *error;
+  } cases[] = {
+      {"storage_card = Storage Card\n", "phone.profile:1: storage_card: expected \"Name, capacity\", found \"Storage Card\""},
+      {"storage_card = , 1G\n", "phone.profile:1: storage_card: the storage card has no name"},
+      {"storage_card = SD\\Card, 1G\n", "phone.profile:1: storage_card: storage card name \"SD\\Card\" holds a path separator"},
+      {"storage_card = SD, big\n", "phone.profile:1: storage_card: storage card capacity \"big\" is not a byte count"},
+      {"storage_card = SD, 0\n", "phone.profile:1: storage_card: storage card capacity \"0\" is not a byte count"},
+      {"storage_card = SD, 1G\nstorage_card = sd, 2G\n", "phone.profile:2: storage_card: \"sd, 2G\" repeats line 1"},
+      {"camera = webcam\n", "phone.profile:1: camera: expected vendor, lcm, dsc, directshow or none, found \"webcam\""},
+      {"camera = vendor\ncamera = vendor\n", "phone.profile:2: camera: \"vendor\" repeats line 1"},
+      {"camera = vendor\ncamera = none\n", "phone.profile:2: camera: none cannot be combined with another camera"},
+      {"camera = none\ncamera = lcm\n", "phone.profile:2: camera: none cannot be combined with another camera"},
+      {"system_library = HTCcamera\n",
+       "phone.profile:1: system_library: expected a library file name such as HTCcamera.dll, found \"HTCcamera\""},
+      {"system_library = \\Windows\\x.dll\n",
+       "phone.profile:1: system_library: expected a library file name such as HTCcamera.dll, found \"\\Windows\\x.dll\""},
+      {"system_library = a.dll\nsystem_library = A.DLL\n", "phone.profile:2: system_library: \"A.DLL\" repeats line 1"},
+      {"processor_name = 0123456789012345678901234567890123456789\n",
+       "phone.profile:1: processor_name: expected 1 to 39 characters, found \"0123456789012345678901234567890123456789\""},
+      {"microphone = tone\n", "phone.profile:1: microphone: expected yes or no, found \"tone\""},
+      {"registry = HKEY_CURRENT_USER\\X \"a\"=dword:1\n",
+       "phone.profile:1: registry: expected [KEY] or [KEY] \"name\"=value, found \"HKEY_CURRENT_USER\\X \"a\"=dword:1\""},
+      {"registry = [HKEY_NOWHERE\\X]\n",
+       "phone.profile:1: registry: key \"HKEY_NOWHERE\\X\" does not start with HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
+       "HKEY_CLASSES_ROOT or HKEY_USERS"},
+      {"registry = [HKEY_CURRENT_USER\\A\\\\B]\n",
+       "phone.profile:1: registry: key \"HKEY_CURRENT_USER\\A\\\\B\" has an empty name between backslashes"},
+      {"registry = [HKEY_CURRENT_USER\\X] \"a\"=dword:123456789\n",
+       "phone.profile:1: registry: expected dword: and 1 to 8 hex digits"},
+      {"registry = [HKEY_CURRENT_USER\\X] \"a\"=\"open\n", "phone.profile:1: registry: unterminated quoted text"},
+      {"registry = [HKEY_CURRENT_USER\\X] \"a\"=hex:1,2\n",
+       "phone.profile:1: registry: expected two hex digits per byte"},
+      {"registry = [HKEY_CURRENT_USER\\X] a=1\n", "phone.profile:1: registry: expected \"name\"=value"},
+      {"registry = [HKEY_CURRENT_USER\\X] \"A\"=dword:1\nregistry = [hkey_current_user\\x] \"a\"=dword:2\n",
+       "phone.profile:2: registry: \"[hkey_current_user\\x] \"a\"=dword:2\" repeats line 1"},
+  };
+  for (const Case &c : cases) EXPECT_EQ(errorOf(c.text), c.error) << c.text;
+}
+
+TEST(Profile, CompositeValues) {
+  Profile p = Profile::parse(
+      "storage_card = Storage Card, 1G\n"
+      "storage_card = Carte m\xC3\xA9moire , 512M\n"
+      "registry = [HKEY_CURRENT_USER\\ControlPanel\\Backlight] \"BatteryTimeout\"=dword:0000003c\n"
+      "registry = [HKEY_LOCAL_MACHINE\\Software\\A] \"Text\"=\"C:\\\\x \\\"q\\\"\"\n"
+      "registry = [HKEY_LOCAL_MACHINE\\Software\\Empty]\n"
+      "registry = [HKEY_LOCAL_MACHINE\\Software\\A] @=hex:01,ff\n"
+      "camera = vendor\n"
+      "camera = directshow\n",
+      "x.profile");
+  std::vector<device::StorageCard> cards = p.storageCards();
+  ASSERT_EQ(cards.size(), 2u);
+  EXPECT_EQ(cards[0].name, "Storage Card");
+  EXPECT_EQ(cards[0].capacity, 1ull << 30);
+  EXPECT_EQ(cards[1].name, "Carte m\xC3\xA9moire");
+  EXPECT_EQ(cards[1].capacity, 512ull << 20);
+
+  std::vector<device::RegistryDefault> reg = p.registryDefaults();
+  ASSERT_EQ(reg.size(), 4u);
+  EXPECT_EQ(reg[0].key, "HKEY_CURRENT_USER\\ControlPanel\\Backlight");
+  ASSERT_TRUE(reg[0].value);
+  EXPECT_EQ(reg[0].value->name, "BatteryTimeout");
+  EXPECT_EQ(reg[0].value->type, 4u);
+  EXPECT_EQ(reg[0].value->data, (std::vector<uint8_t>{0x3c, 0, 0, 0}));
+  ASSERT_TRUE(reg[1].value);
+  EXPECT_EQ(reg[1].value->type, 1u);
+  // UTF-16LE with its terminating zero: C:\x "q"
+  std::u16string text = u"C:\\x \"q\"";
+  std::vector<uint8_t> bytes;
+  for (char16_t u : text) bytes.insert(bytes.end(), {uint8_t(u), uint8_t(u >> 8)});
+  bytes.insert(bytes.end(), {0, 0});
+  EXPECT_EQ(reg[1].value->data, bytes);
+  EXPECT_FALSE(reg[2].value);
+  ASSERT_TRUE(reg[3].value);
+  EXPECT_EQ(reg[3].value->name, "");
+  EXPECT_EQ(reg[3].value->data, (std::vector<uint8_t>{1, 0xff}));
+  EXPECT_EQ(p.all("camera"), (std::vector<std::string>{"vendor", "directshow"}));
+}
+
+// The profiles shipped with the handset: each loads, describes a usable handset, and together
+// they cover the three ways a display is reached.
+TEST(Profile, EveryShippedProfileLoads) {
+  std::set<std::string> frameBuffers;
+  int count = 0;
+  for (const auto &file : std::filesystem::directory_iterator(device::profileDirectory())) {
+    if (file.path().extension() != ".profile") continue;
+    ++count;
+    SCOPED_TRACE(file.path().string());
+    Profile p;
+    ASSERT_NO_THROW(p = Profile::load(file.path().string()));
+    for (const char *key : {"description", "oem_info", "platform_type", "os_version", "display", "bits_per_pixel",
+                            "frame_buffer", "camera", "memory"})
+      EXPECT_TRUE(p.has(key)) << key;
+    frameBuffers.insert(p.text("frame_buffer"));
+  }
+  EXPECT_GE(count, 25);
+  EXPECT_EQ(frameBuffers, (std::set<std::string>{"raw", "gxinfo", "none"}));
+  EXPECT_TRUE(std::filesystem::exists(device::profilePath(device::kDefaultProfile)));
 }
 
 TEST(Profile, MissingFileIsAnError) {

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "device/regtext.h"
 
 namespace device {
 
@@ -20,6 +23,18 @@ struct ProfileEntry {
   std::string key;
   std::string value;  // trimmed, surrounding quotes removed
   int line = 0;
+};
+
+// storage_card = Name, capacity
+struct StorageCard {
+  std::string name;  // the card's folder under "\", e.g. "Storage Card"
+  uint64_t capacity = 0;
+};
+
+// registry = [KEY] "name"=value  (or [KEY] alone: the key without values)
+struct RegistryDefault {
+  std::string key;                      // full path, e.g. "HKEY_CURRENT_USER\ControlPanel\Backlight"
+  std::optional<regtext::Value> value;  // none: only the key
 };
 
 class Profile {
@@ -47,6 +62,10 @@ class Profile {
   bool contains(const std::string &key, const std::string &value) const;
 
   const std::vector<ProfileEntry> &entries() const { return entries_; }
+
+  // The composite values, in file order (checked when the profile was read).
+  std::vector<StorageCard> storageCards() const;
+  std::vector<RegistryDefault> registryDefaults() const;
 
   // "file:line: message" for an entry of this profile.
   std::string where(const ProfileEntry &entry) const;

@@ -1,0 +1,18 @@
+description = SPV C600, a Smartphone
+oem_info = SPV C600
+platform_type = SmartPhone
+os_version = 5.1.1700
+processor_core = ARM926
+processor_name = OMAP850
+display = 176x220
+bits_per_pixel = 16
+frame_buffer = gxinfo
+touch_screen = no
+microphone = yes
+memory = 64M
+camera = vendor
+system_library = HTCcamera.dll
+system_library = JPEGENC.dll
+storage_card = Storage Card, 512M
+registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "BatteryTimeout"=dword:0000001e
+registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "ACTimeout"=dword:0000003c

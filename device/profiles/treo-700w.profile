@@ -1,0 +1,16 @@
+description = Treo 700w, a square-screen Pocket PC phone
+oem_info = Treo 700w
+platform_type = PocketPC
+os_version = 5.1.1700
+processor_core = XScale
+processor_name = PXA270
+display = 240x240
+bits_per_pixel = 16
+frame_buffer = raw
+touch_screen = yes
+microphone = yes
+memory = 64M
+camera = directshow
+storage_card = Storage Card, 1G
+registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "BatteryTimeout"=dword:0000003c
+registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "ACTimeout"=dword:0000012c
