@@ -133,14 +133,7 @@ bool Profile::contains(const std::string &key, const std::string &value) const {
   return false;
 }
 
-// parse() has checked every composite value, so the parsers cannot fail here.
-std::vector<StorageCard> Profile::storageCards() const {
-  std::vector<StorageCard> cards;
-  for (const auto &e : entries_)
-    if (e.key == "storage_card") parseStorageCard(e.value, cards.emplace_back());
-  return cards;
-}
-
+// parse() has checked every registry line, so the parser cannot fail here.
 std::vector<RegistryDefault> Profile::registryDefaults() const {
   std::vector<RegistryDefault> defaults;
   for (const auto &e : entries_)

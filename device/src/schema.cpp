@@ -38,21 +38,6 @@ std::optional<bool> parseFlag(const std::string &value) {
   return std::nullopt;
 }
 
-std::string parseStorageCard(const std::string &value, StorageCard &out) {
-  size_t comma = value.rfind(',');
-  if (comma == std::string::npos) return "expected \"Name, capacity\", found \"" + value + "\"";
-  out.name = trimmed(value.substr(0, comma));
-  std::string capacity = trimmed(value.substr(comma + 1));
-  if (out.name.empty()) return "the storage card has no name";
-  if (out.name.find_first_of("\\/") != std::string::npos)
-    return "storage card name \"" + out.name + "\" holds a path separator";
-  if (!regtext::toUtf16(out.name)) return "storage card name is not valid UTF-8";
-  std::optional<uint64_t> bytes = parseByteCount(capacity);
-  if (!bytes || *bytes == 0) return "storage card capacity \"" + capacity + "\" is not a byte count";
-  out.capacity = *bytes;
-  return {};
-}
-
 std::string parseRegistryDefault(const std::string &value, RegistryDefault &out) {
   out = RegistryDefault();
   size_t close = value.find(']');
@@ -134,11 +119,6 @@ std::string camera(const std::string &v) {
   return "expected vendor, lcm, dsc, directshow or none, found \"" + v + "\"";
 }
 
-std::string storageCard(const std::string &v) {
-  StorageCard card;
-  return parseStorageCard(v, card);
-}
-
 std::string registry(const std::string &v) {
   RegistryDefault entry;
   return parseRegistryDefault(v, entry);
@@ -147,11 +127,8 @@ std::string registry(const std::string &v) {
 std::string asGiven(const std::string &v) { return v; }
 std::string folded(const std::string &v) { return regtext::fold(v); }
 
-std::string storageCardName(const std::string &v) {
-  StorageCard card;
-  parseStorageCard(v, card);
-  return regtext::fold(card.name);
-}
+// Two cards of one name would share a folder. The file system checks the rest of the value.
+std::string storageCardName(const std::string &v) { return regtext::fold(trimmed(v.substr(0, v.rfind(',')))); }
 
 std::string registryValueName(const std::string &v) {
   RegistryDefault entry;
@@ -171,7 +148,7 @@ const KeySpec keys[] = {
     {"frame_buffer", false, frameBuffer},
     {"system_library", true, systemLibrary, folded},  // a library in "\Windows"
     {"camera", true, camera, asGiven},
-    {"storage_card", true, storageCard, storageCardName},  // "Name, capacity"
+    {"storage_card", true, anyText, storageCardName},      // "Name, capacity"
     {"memory", false, number},                             // capacity of the device's own memory
     {"registry", true, registry, registryValueName},       // "[KEY] "name"=value"
     {"microphone", false, flag},

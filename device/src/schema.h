@@ -24,8 +24,7 @@ const KeySpec *findKey(const std::string &key);
 std::optional<uint64_t> parseByteCount(const std::string &value);
 std::optional<bool> parseFlag(const std::string &value);
 
-// Composite values; each returns an empty string on success, else what is wrong.
-std::string parseStorageCard(const std::string &value, StorageCard &out);
+// A registry default; returns an empty string on success, else what is wrong.
 std::string parseRegistryDefault(const std::string &value, RegistryDefault &out);
 
 }  // namespace device

@@ -37,7 +37,8 @@ static_assert(offsetof(PROCESSOR_INFO, szProcessorName) == 84 && offsetof(PROCES
 static_assert(IOCTL_PROCESSOR_INFORMATION == 0x01010064);
 
 // Requests to the OEM layer. IOCTL_PROCESSOR_INFORMATION fills a PROCESSOR_INFO from the
-// handset's processor; it fails when the handset does not describe its processor or the output
-// buffer is smaller than the record. Other codes are not supported and fail.
+// handset's processor; it fails with ERROR_NOT_SUPPORTED when the handset does not describe its
+// processor and with ERROR_INSUFFICIENT_BUFFER when the output buffer is smaller than the record.
+// Other codes fail with ERROR_NOT_SUPPORTED.
 extern "C" BOOL WINAPI KernelIoControl(DWORD ioControlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer,
                                        DWORD outSize, LPDWORD bytesReturned);

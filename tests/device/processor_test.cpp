@@ -31,6 +31,7 @@ TEST(KernelIoControl, ProcessorInformationFromTheProfile) {
     ASSERT_EQ(KernelIoControl(IOCTL_PROCESSOR_INFORMATION, nullptr, 0, &info, 576, &returned), c.ok);
     if (!c.ok) {
       EXPECT_EQ(returned, 0u);
+      EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
       continue;
     }
     EXPECT_EQ(returned, 576u);
@@ -48,8 +49,11 @@ TEST(KernelIoControl, RefusesShortBuffersAndOtherCodes) {
   DWORD returned = 7;
   EXPECT_FALSE(KernelIoControl(IOCTL_PROCESSOR_INFORMATION, nullptr, 0, &info, 575, &returned));
   EXPECT_EQ(returned, 0u);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_FALSE(KernelIoControl(IOCTL_PROCESSOR_INFORMATION, nullptr, 0, nullptr, 576, &returned));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_FALSE(KernelIoControl(0x01013C40, nullptr, 0, nullptr, 0, &returned));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
   EXPECT_TRUE(KernelIoControl(IOCTL_PROCESSOR_INFORMATION, nullptr, 0, &info, 600, nullptr));
 }
 

@@ -25,12 +25,6 @@ struct ProfileEntry {
   int line = 0;
 };
 
-// storage_card = Name, capacity
-struct StorageCard {
-  std::string name;  // the card's folder under "\", e.g. "Storage Card"
-  uint64_t capacity = 0;
-};
-
 // registry = [KEY] "name"=value  (or [KEY] alone: the key without values)
 struct RegistryDefault {
   std::string key;                      // full path, e.g. "HKEY_CURRENT_USER\ControlPanel\Backlight"
@@ -63,8 +57,7 @@ class Profile {
 
   const std::vector<ProfileEntry> &entries() const { return entries_; }
 
-  // The composite values, in file order (checked when the profile was read).
-  std::vector<StorageCard> storageCards() const;
+  // The registry lines, in file order (checked when the profile was read).
   std::vector<RegistryDefault> registryDefaults() const;
 
   // "file:line: message" for an entry of this profile.

@@ -1,5 +1,5 @@
 // KernelIoControl: the OEM layer's answers, taken from the handset profile.
-#include <pkfuncs.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -20,8 +20,14 @@ void putText(WCHAR (&field)[N], const std::string &text) {
 
 BOOL processorInformation(LPVOID out, DWORD outSize, LPDWORD returned) {
   const device::Profile &profile = device::current();
-  if (!profile.has("processor_core") && !profile.has("processor_name")) return FALSE;
-  if (!out || outSize < sizeof(PROCESSOR_INFO)) return FALSE;
+  if (!profile.has("processor_core") && !profile.has("processor_name")) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  if (!out || outSize < sizeof(PROCESSOR_INFO)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
   PROCESSOR_INFO info;
   std::memset(&info, 0, sizeof info);
   info.wVersion = 1;
@@ -38,5 +44,6 @@ extern "C" BOOL WINAPI KernelIoControl(DWORD ioControlCode, LPVOID, DWORD, LPVOI
                                        LPDWORD bytesReturned) {
   if (bytesReturned) *bytesReturned = 0;
   if (ioControlCode == IOCTL_PROCESSOR_INFORMATION) return processorInformation(outBuffer, outSize, bytesReturned);
+  SetLastError(ERROR_NOT_SUPPORTED);
   return FALSE;
 }
