@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "device/profile.h"
 
@@ -173,6 +174,13 @@ TEST_F(Registry, BadHandlesPathsAndArguments) {
   DWORD value = 1;
   EXPECT_EQ(RegSetValueExW(bogus, u"x", 0, REG_DWORD, reinterpret_cast<BYTE *>(&value), 4), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegSetValueExW(HKEY_LOCAL_MACHINE, u"x", 0, REG_DWORD, nullptr, 4), ERROR_INVALID_PARAMETER);
+  // Names the file could not hold on one line.
+  EXPECT_EQ(RegSetValueExW(HKEY_LOCAL_MACHINE, u"two\nlines", 0, REG_DWORD, reinterpret_cast<BYTE *>(&value), 4),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\a\rb", 0, nullptr, 0, 0, nullptr, &key, nullptr),
+            ERROR_INVALID_PARAMETER);
+  const char16_t lone[] = {u'a', 0xD800, 0};
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, lone, 0, 0, &key), ERROR_INVALID_PARAMETER);
 
   key = create(HKEY_LOCAL_MACHINE, u"Software\\Test");
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
@@ -321,6 +329,30 @@ TEST_F(Registry, ConcurrentWritersKeepEveryValue) {
   RegCloseKey(key);
 }
 
+// Threads of one process share the hive and its handles safely.
+TEST_F(Registry, ThreadsOfOneProcess) {
+  HKEY key = create(HKEY_LOCAL_MACHINE, u"Software\\Threads");
+  auto writer = [&](char16_t prefix) {
+    for (int i = 0; i < 20; ++i) {
+      std::u16string name = {prefix, char16_t(u'a' + i)};
+      DWORD value = DWORD(i);
+      EXPECT_EQ(RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE *>(&value), 4), ERROR_SUCCESS);
+      HKEY sub;
+      EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Threads", 0, 0, &sub), ERROR_SUCCESS);
+      EXPECT_EQ(RegCloseKey(sub), ERROR_SUCCESS);
+    }
+  };
+  std::thread a(writer, u'x'), b(writer, u'y');
+  a.join();
+  b.join();
+  for (char16_t prefix : {u'x', u'y'})
+    for (int i = 0; i < 20; ++i) {
+      std::u16string name = {prefix, char16_t(u'a' + i)};
+      EXPECT_EQ(dword(key, name.c_str()), DWORD(i));
+    }
+  RegCloseKey(key);
+}
+
 // A write that fails part-way leaves the old file and the hive as they were, and no temporary file.
 TEST_F(Registry, FailedWriteKeepsTheOldFile) {
   HKEY key = create(HKEY_LOCAL_MACHINE, u"Software\\Test");
@@ -357,6 +389,8 @@ TEST_F(Registry, DamagedFileIsReportedAndKept) {
       "\r\n"
       "[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n"
       "\"Good\"=\"yes\"\r\n"
+      "\"Slash\"=\"abc\\\r\n"
+      "\"After\"=\"kept\"\r\n"
       "\"Open\"=\"no closing quote\r\n"
       "\"Number\"=dword:xyz\r\n"
       "[HKEY_NOWHERE\\Test]\r\n"
@@ -373,10 +407,11 @@ TEST_F(Registry, DamagedFileIsReportedAndKept) {
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Test", 0, 0, &key), ERROR_SUCCESS);
   std::string report = testing::internal::GetCapturedStderr();
   std::string name = "registry file " + file().string();
-  for (int line : {5, 6, 7, 8, 9, 10, 14})
+  for (int line : {5, 7, 8, 9, 10, 11, 12, 16})
     EXPECT_NE(report.find(name + ":" + std::to_string(line) + ": "), std::string::npos) << line << "\n" << report;
-  EXPECT_EQ(report.find(name + ":4:"), std::string::npos) << report;
+  for (int line : {4, 6, 13, 14, 15}) EXPECT_EQ(report.find(name + ":" + std::to_string(line) + ":"), std::string::npos) << report;
   EXPECT_EQ(text(key, u"Good"), u"yes");
+  EXPECT_EQ(text(key, u"After"), u"kept");
   HKEY sub;
   ASSERT_EQ(RegOpenKeyExW(key, u"Sub", 0, 0, &sub), ERROR_SUCCESS);
   BYTE bytes[8];

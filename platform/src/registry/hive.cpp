@@ -116,8 +116,8 @@ Hive Hive::parse(const std::string &raw, std::vector<Problem> &problems) {
       current = &hive.create(path, created);
       continue;
     }
-    // A value; binary data may go on over lines that end in a backslash.
-    while (line.ends_with('\\') && i + 1 < lines.size()) {
+    // A value; hex data may go on over lines that end in a backslash.
+    while (line.find("=hex") != std::string::npos && line.ends_with('\\') && i + 1 < lines.size()) {
       line.pop_back();
       line += trimLeft(lines[++i]);
     }

@@ -53,15 +53,22 @@ std::optional<std::string> pathOf(HKEY key) {
   return (*it)->path;
 }
 
+// A key or value name as UTF-8; nullopt for ill-formed UTF-16 or a control character, which the
+// registry file could not hold.
 std::optional<std::string> utf8(LPCWSTR text) {
   if (!text) return std::string();
-  return rt::toUtf8(std::u16string(text));
+  std::u16string units(text);
+  for (char16_t u : units)
+    if (u < 0x20) return std::nullopt;
+  return rt::toUtf8(units);
 }
 
-// The full path of `subKey` below `key`, or the error that rules it out.
-LONG resolve(HKEY key, LPCWSTR subKey, std::string &path) {
+// The full path of `subKey` below `key` (whose own path goes to `base`), or the error that rules
+// it out.
+LONG resolve(HKEY key, LPCWSTR subKey, std::string &path, std::string *basePath = nullptr) {
   std::optional<std::string> base = pathOf(key);
   if (!base) return ERROR_INVALID_HANDLE;
+  if (basePath) *basePath = *base;
   std::optional<std::string> sub = utf8(subKey);
   if (!sub) return ERROR_INVALID_PARAMETER;
   while (sub->ends_with('\\')) sub->pop_back();
@@ -98,9 +105,8 @@ extern "C" LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PH
 extern "C" LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM,
                                        struct _SECURITY_ATTRIBUTES *, PHKEY result, LPDWORD disposition) {
   if (!result) return ERROR_INVALID_PARAMETER;
-  std::string path;
-  if (LONG error = resolve(key, subKey, path)) return error;
-  std::string base = *pathOf(key);
+  std::string path, base;
+  if (LONG error = resolve(key, subKey, path, &base)) return error;
   std::string made;
   bool created = false;
   LONG error = registry::change([&](Hive &hive, bool &changed) -> LONG {
