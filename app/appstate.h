@@ -54,6 +54,14 @@ struct AppState {
   TextRenderer text;
   FontBitmaps font;
   char flashSound[kFlashSoundChars];  // "Config.txt" FlashSound, empty when not configured
+  // The interval series, shared with its thread and the frame pipeline.
+  std::atomic<uint8_t> intervalStop;
+  std::atomic<uint32_t> shotCounter;
+  std::atomic<uint32_t> FramesRemaining;
+  uint8_t *ReferenceBuffer;
+  uint32_t referenceBytes;
+  HANDLE intervalDone;
+  HANDLE intervalThread;
   uint32_t savedBatteryTimeout;       // backlight time-outs read at start-up, in seconds
   uint32_t savedAcTimeout;
 };
