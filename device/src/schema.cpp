@@ -146,6 +146,8 @@ const KeySpec keys[] = {
     {"display", false, size},
     {"bits_per_pixel", false, number},
     {"frame_buffer", false, frameBuffer},
+    {"display_orientation", false, number},    // degrees in force at start: 0, 90, 180 or 270
+    {"display_orientations", false, anyText},  // the orientations the panel offers, e.g. "0 90 270"
     {"system_library", true, systemLibrary, folded},  // a library in "\Windows"
     {"camera", true, camera, asGiven},
     {"storage_card", true, anyText, storageCardName},      // "Name, capacity"

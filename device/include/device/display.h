@@ -1,0 +1,111 @@
+// The emulated handset's display: an RGB 565 frame buffer in the panel's size, turned by the
+// orientation in force, shown by a front end. This is the display's control API for the
+// platform layer, tests and tools; product code never includes it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace device {
+
+// What the display driver tells about its frame buffer (the profile's "frame_buffer").
+enum class FrameBufferAccess { raw, gxinfo, none };
+
+class Display;
+
+// Shows the frame buffer somewhere. Headless (the default) shows it nowhere; a window front end
+// is another entry of the front-end table. Every operation has a default, so callers never
+// test for one.
+class FrontEnd {
+ public:
+  virtual ~FrontEnd() = default;
+  // A frame was finished (GXEndDraw) or the layout changed (orientation).
+  virtual void present(const Display &) {}
+  // The display goes away (process end).
+  virtual void close(const Display &) {}
+};
+
+struct FrontEndEntry {
+  const char *name;
+  std::unique_ptr<FrontEnd> (*create)();
+};
+// The front ends in order of preference; HANDSET_DISPLAY names one, "headless" by default.
+const std::vector<FrontEndEntry> &frontEnds();
+
+class Display {
+ public:
+  Display(int panelWidth, int panelHeight, FrameBufferAccess access, std::vector<int> orientations,
+          int orientation, std::unique_ptr<FrontEnd> frontEnd);
+  ~Display();
+  Display(const Display &) = delete;
+  Display &operator=(const Display &) = delete;
+
+  // The panel in its own orientation (0 degrees).
+  int panelWidth() const { return panelWidth_; }
+  int panelHeight() const { return panelHeight_; }
+  // The logical screen in the orientation in force: a quarter turn swaps width and height.
+  int width() const;
+  int height() const;
+  int bitsPerPixel() const { return 16; }
+  // Bytes from one row to the next: rows are packed in the logical layout.
+  int pitch() const { return width() * 2; }
+
+  // Orientation in degrees clockwise: 0, 90, 180 or 270.
+  int orientation() const;
+  bool supportsOrientation(int degrees) const;
+  const std::vector<int> &orientations() const { return orientations_; }
+  // Turns the screen; false (nothing changes) for an orientation the panel does not offer.
+  // The frame buffer keeps its address and is cleared to black.
+  bool setOrientation(int degrees);
+
+  FrameBufferAccess access() const { return access_; }
+
+  // The frame buffer: width() × height() pixels of RGB 565, rows packed. Its address stays the
+  // same for the life of the display.
+  uint16_t *pixels() { return pixels_.get(); }
+  const uint16_t *pixels() const { return pixels_.get(); }
+  uint16_t pixel(int x, int y) const { return pixels_[static_cast<size_t>(y) * width() + x]; }
+
+  void present() const;
+
+  // The logical screen as a PNG file (8-bit RGB); false when the file cannot be written.
+  bool savePng(const std::string &path) const;
+
+ private:
+  int panelWidth_, panelHeight_;
+  FrameBufferAccess access_;
+  std::vector<int> orientations_;
+  std::atomic<int> orientation_;
+  std::unique_ptr<uint16_t[]> pixels_;
+  std::unique_ptr<FrontEnd> frontEnd_;
+};
+
+// The running handset's display, made from the current profile on first use ("display",
+// "bits_per_pixel", "frame_buffer", "display_orientation", "display_orientations"). A profile
+// the display cannot use ends the process with the error on stderr (exit code 2).
+Display &display();
+// Drops the display so that the next display() is made from the current profile (tests).
+void resetDisplay();
+
+// PNG encoding of RGB 565 pixels (rows packed) as 8-bit RGB, each channel widened by
+// repeating its high bits.
+std::vector<uint8_t> encodePng(const uint16_t *pixels, int width, int height);
+
+// Hardware input: keys and taps on the screen, delivered to whatever the platform registered.
+struct InputEvent {
+  enum Kind { keyDown, keyUp, tapDown, tapUp } kind;
+  int key;   // virtual-key code for keys
+  int x, y;  // screen position for taps
+};
+using InputSink = std::function<void(const InputEvent &)>;
+// The platform's receiver of hardware input; an empty sink drops input.
+void setInputSink(InputSink sink);
+void pressKey(int key, bool down);
+// False on a handset without a touch screen (the profile's "touch_screen").
+bool tap(int x, int y, bool down);
+
+}  // namespace device

@@ -1,0 +1,37 @@
+// Hardware input from the emulated handset: keys and taps become messages posted to the active
+// window, as the handset's input thread would post them; tap positions become client coordinates.
+#include "device/display.h"
+#include "windows/internal.h"
+
+namespace platform {
+namespace {
+
+// lParam of a key message: repeat count 1; key-up adds the previous-state and transition bits.
+LPARAM keyData(bool down) { return down ? 1 : static_cast<LPARAM>(0xC0000001u); }
+
+void deliver(const device::InputEvent &event) {
+  HWND window = GetActiveWindow();
+  if (!window) return;  // the shell has the screen
+  switch (event.kind) {
+    case device::InputEvent::keyDown:
+    case device::InputEvent::keyUp: {
+      bool down = event.kind == device::InputEvent::keyDown;
+      PostMessageW(window, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(event.key), keyData(down));
+      break;
+    }
+    case device::InputEvent::tapDown:
+    case device::InputEvent::tapUp: {
+      bool down = event.kind == device::InputEvent::tapDown;
+      RECT rect;
+      GetWindowRect(window, &rect);
+      PostMessageW(window, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, down ? MK_LBUTTON : 0,
+                   MAKELPARAM(event.x - rect.left, event.y - rect.top));
+      break;
+    }
+  }
+}
+
+const bool registered = (device::setInputSink(deliver), true);
+
+}  // namespace
+}  // namespace platform

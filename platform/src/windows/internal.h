@@ -1,0 +1,68 @@
+// What the window, message and painting files share: the window table and the per-thread
+// message queues.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct SentMessage;
+
+// One thread's message queue. Every window belongs to the queue of the thread that created it.
+struct Queue {
+  std::mutex lock;
+  std::condition_variable wake;
+  std::deque<MSG> posted;
+  std::deque<std::shared_ptr<SentMessage>> sent;  // SendMessageW from other threads, oldest first
+  std::vector<HWND> dirty;                        // windows that want WM_PAINT, in order of invalidation
+  bool quit = false;
+  int quitCode = 0;
+};
+
+// The calling thread's queue, made on first use.
+std::shared_ptr<Queue> currentQueue();
+
+struct Window {
+  HWND handle;
+  WNDPROC procedure;
+  std::u16string className;
+  std::u16string text;
+  HINSTANCE instance;
+  DWORD style;
+  DWORD exStyle;
+  HWND parent;
+  RECT rect;  // screen coordinates
+  bool visible = false;
+  bool minimized = false;
+  bool destroying = false;
+  std::shared_ptr<Queue> queue;
+};
+
+// A snapshot of a live window, or null. The snapshot is shared: fields other than the handle,
+// procedure and queue are read and written under windowLock().
+std::shared_ptr<Window> findWindow(HWND window);
+std::mutex &windowLock();
+// Top-level windows, newest first.
+std::vector<HWND> topLevelWindows();
+
+// Calls a window's procedure on the calling thread.
+LRESULT callProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Queue operations for the window code.
+void postTo(Queue &queue, const MSG &msg);
+void markDirty(Queue &queue, HWND window, bool dirty);
+// A window goes away: its pending paints are dropped and senders still waiting on it get 0.
+void forgetWindow(Queue &queue, HWND window);
+
+// Makes a top-level window the active (foreground) one, or none; sends WM_ACTIVATE to the one
+// that loses activation and to the one that gains it.
+void activate(HWND window);
+
+}  // namespace platform
