@@ -164,8 +164,7 @@ TEST_F(Messages, HardwareKeysAndTapsGoToTheActiveWindow) {
   ShowWindow(window, SW_SHOW);
   MoveWindow(window, 0, 26, 240, 294, FALSE);
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-  }
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   device::pressKey(VK_APP3, true);
   ASSERT_TRUE(device::tap(100, 126, true));
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
