@@ -64,3 +64,29 @@ struct Camera {
 constexpr int kCameraOptionCount = 19;
 static_assert(offsetof(Camera, FullResPreview) - offsetof(Camera, Prop4) ==
               (kCameraOptionCount - 1) * sizeof(OptionList));
+
+struct DeviceRecord;
+
+// Operations of the Camera (g_App.camera), all on the main thread. A still flag selects the
+// still size and aspect options instead of the preview ones. Results: nonzero for success.
+
+// Chooses the frame source and fills the option lists with their defaults; always 1.
+uint32_t CameraInit(const DeviceRecord *device);
+// Opens the source, learns its sizes and rebuilds the size lists; 1 at once when open.
+uint32_t CameraOpen();
+// Stops and closes the source; the source's result, or 0 when nothing was open.
+uint32_t CameraClose();
+// Computes the geometry the next stream needs and restarts the stream when it changed.
+uint32_t Reconfigure(uint32_t still);
+uint32_t StartStream();
+// 1 when the preview exposure value changed (the stream is restarted), else 0.
+uint32_t ApplyExposure();
+// Sends one of the Camera's lists to the source; 0 when the camera is not open.
+uint32_t ApplyOption(OptionList *list);
+// Sends every list the user changed from its default; right after opening.
+void ApplyAllOptions();
+// Switches the flash light; 0 when the flash option is off or the source has no light.
+uint32_t SetFlashLight(uint32_t on);
+// Takes one still picture: restarts the source as a still stream and waits for the frame
+// pipeline to handle the still, for at most timeout ms. Nonzero when the still arrived.
+uint32_t CameraCapture(uint32_t restore, uint32_t repeat, uint32_t timeout);

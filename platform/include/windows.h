@@ -9,4 +9,5 @@
 #include <wingdi.h>
 #include <winuser.h>
 #include <pkfuncs.h>
+#include <cemem.h>
 #include <cewchar.h>
