@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <gx.h>
 
 #include <atomic>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "app/device.h"
 #include "camera/camera.h"
 #include "camera/options.h"
+#include "pipeline/picture.h"
 #include "pipeline/text.h"
 
 constexpr int kSettingCount = 59;
@@ -44,7 +46,7 @@ struct AppState {
   WCHAR *currentFile;  // 256 units: the file the last capture wrote, or the "-f" target
   DeviceRecord device;
   uint8_t ScreenCaptureMode;
-  uint8_t FullScreen;
+  std::atomic<uint8_t> FullScreen;  // the window covers the screen; read by the frame thread
   HINSTANCE instance;
   HWND MainWindow;
   const WCHAR *registryKey;  // the product key path in use
@@ -64,6 +66,25 @@ struct AppState {
   HANDLE intervalThread;
   uint32_t savedBatteryTimeout;       // backlight time-outs read at start-up, in seconds
   uint32_t savedAcTimeout;
+
+  // The frame pipeline (frame thread), latched once per frame.
+  uint32_t FrameState;  // capture state at the frame's arrival
+  uint32_t FrameKind;   // index of the capture mode (#23) at the frame's arrival
+  uint32_t FrameTick;   // GetTickCount() at the frame's arrival
+  uint32_t IdleResetTick;
+  uint32_t FrameChecksum;  // XOR of the frame's words (screen-capture mode)
+  uint8_t NewFrame;        // the frame differs from the last picture written to the video
+  uint32_t LastJpegSize;   // of the last picture encoded for the video
+  // The preview and the screen.
+  Picture PreviewPicture;  // the converted camera picture, screen-sized
+  Picture ScreenPicture;   // PreviewPicture with the overlay, what goes to the display
+  Picture EncodeBuffer;    // the encoders' output and work buffer, sized for the largest still
+  std::atomic<uint8_t> ComposeBusy;  // held while PreviewPicture is written or the screen composed
+  uint32_t LastPreviewTick;          // FrameTick of the last drawn preview
+  std::atomic<uint32_t> PreviewCost;  // ms from the frame's arrival to the end of its preview
+  std::atomic<uint16_t *> displayCache;  // the frame buffer's address after the first GXBeginDraw
+  // The current key list (the window procedure derives it); its Start entry is the Action key.
+  GXKeyList keys;
 };
 
 extern AppState g_App;
