@@ -43,18 +43,6 @@ const std::array<int16_t, 64> kDctScale = {
     15137, 10913, 11585, 12873, 15137, 9633,  13985, 13716,  //
     29692, 21407, 22725, 25251, 29692, 18895, 27432, 26905};
 
-// The power of two in kDctScale at (row r, column c) is 2^-shift; stored at c * 8 + r.
-static constexpr std::array<int16_t, 64> quantShifts() {
-  std::array<int16_t, 64> out{};
-  for (int r = 0; r < 8; ++r)
-    for (int c = 0; c < 8; ++c) {
-      int shift = r < 4 ? (c == 7 ? 1 : 0) : (c <= 4 ? 1 : c <= 6 ? 2 : 3);
-      out[c * 8 + r] = int16_t(shift);
-    }
-  return out;
-}
-const std::array<int16_t, 64> kQuantShift = quantShifts();
-
 static const uint8_t kDcValues[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 
 static const uint8_t kLumaAcValues[162] = {

@@ -20,8 +20,13 @@ extern const std::array<uint8_t, 64> kBaseChromaQuant;  // natural order
 // DCT output scale folded into the reciprocals, natural order (row = vertical frequency).
 extern const std::array<int16_t, 64> kDctScale;
 // Left shift applied to each transform output before its reciprocal (transposed order): it
-// undoes the power of two kDctScale carries so that the product stays within 16 bits.
-extern const std::array<int16_t, 64> kQuantShift;
+// undoes the power of two kDctScale carries, 2^-shift at (row r, column c), stored at c * 8 + r.
+inline constexpr std::array<int16_t, 64> kQuantShift = [] {
+  std::array<int16_t, 64> out{};
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) out[c * 8 + r] = int16_t(r < 4 ? (c == 7 ? 1 : 0) : (c <= 4 ? 1 : c <= 6 ? 2 : 3));
+  return out;
+}();
 
 struct HuffmanSpec {
   uint8_t bits[16];       // number of codes of each length 1..16
