@@ -14,6 +14,7 @@
 #include "camera/options.h"
 #include "pipeline/picture.h"
 #include "pipeline/text.h"
+#include "capture/recorder.h"
 
 constexpr int kSettingCount = 59;
 constexpr int kLanguageStrings = 169;
@@ -85,6 +86,7 @@ struct AppState {
   std::atomic<uint16_t *> displayCache;  // the frame buffer's address after the first GXBeginDraw
   // The current key list (the window procedure derives it); its Start entry is the Action key.
   GXKeyList keys;
+  Recorder recorder;  // the one video recording
 };
 
 extern AppState g_App;

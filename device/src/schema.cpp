@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include "microphone/backends.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -153,7 +155,7 @@ const KeySpec keys[] = {
     {"storage_card", true, anyText, storageCardName},      // "Name, capacity"
     {"memory", false, number},                             // capacity of the device's own memory
     {"registry", true, registry, registryValueName},       // "[KEY] "name"=value"
-    {"microphone", false, flag},
+    {"microphone", false, checkMicrophone},  // yes (tone), no (none), tone, counter, wav:FILE, alsa[:PCM]
     {"touch_screen", false, flag},
 };
 

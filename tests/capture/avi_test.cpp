@@ -1,0 +1,353 @@
+// The AVI writer, driven with explicit ticks and JPEG pictures, its files parsed back.
+#include "capture/avi.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "avi_check.h"
+#include "media.h"
+#include "recording.h"
+#include "riff.h"
+
+namespace {
+
+constexpr uint32_t kStart = 100000;  // tick of the first frame
+constexpr uint32_t kInterval = 66;
+
+// A file on a disk that holds `capacity` bytes: a write past it writes what fits and fails, as
+// on a full disk. failAtWrite n > 0 makes the n-th write fail once instead.
+struct SmallDisk {
+  int fd;
+  uint64_t position = 0;
+  uint64_t capacity;
+  int writes = 0;
+  int failAtWrite;
+};
+
+FILE *OpenOnSmallDisk(const std::string &path, uint64_t capacity, int failAtWrite = 0) {
+  auto *disk = new SmallDisk{open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644), 0, capacity, 0, failAtWrite};
+  cookie_io_functions_t io{};
+  io.write = [](void *c, const char *data, size_t size) -> ssize_t {
+    auto *d = static_cast<SmallDisk *>(c);
+    if (++d->writes == d->failAtWrite) return -1;
+    size_t room = d->position >= d->capacity ? 0 : size_t(std::min<uint64_t>(size, d->capacity - d->position));
+    if (room == 0) return -1;
+    ssize_t done = pwrite(d->fd, data, room, off_t(d->position));
+    if (done > 0) d->position += uint64_t(done);
+    return done;
+  };
+  io.seek = [](void *c, off64_t *offset, int whence) -> int {
+    auto *d = static_cast<SmallDisk *>(c);
+    off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? off64_t(d->position) : lseek(d->fd, 0, SEEK_END);
+    d->position = uint64_t(base + *offset);
+    *offset = off64_t(d->position);
+    return 0;
+  };
+  io.close = [](void *c) -> int {
+    auto *d = static_cast<SmallDisk *>(c);
+    int result = ::close(d->fd);
+    delete d;
+    return result;
+  };
+  return fopencookie(disk, "w", io);
+}
+
+// The video index as letters: N a new picture, R a repeat of the one before.
+std::string VideoPattern(const std::string &path) {
+  std::string pattern;
+  uint32_t newest = 0;
+  for (const AviIndexEntry &e : RiffFile(path).index()) {
+    if (e.id != "00dc") continue;
+    bool fresh = pattern.empty() || e.offset > newest;
+    if (fresh) newest = e.offset;
+    pattern += fresh ? 'N' : 'R';
+  }
+  return pattern;
+}
+
+class AviTest : public testing::Test {
+ protected:
+  std::string file(const std::string &name) { return dir_ + "/" + name; }
+  std::string dir_ = MakeTempDir();
+};
+
+TEST_F(AviTest, HeaderWithAndWithoutSound) {
+  for (bool sound : {false, true}) {
+    SCOPED_TRACE(sound ? "with sound" : "without sound");
+    TestMicrophone microphone("counter", kStart);
+    std::string path = file(sound ? "sound.avi" : "silent.avi");
+    {
+      AviRecording r(path, kInterval, 320, 240, sound, kStart);
+      for (int i = 0; i < 12; ++i) {
+        std::vector<uint8_t> picture = MakeJpeg(320, 240, i);
+        ASSERT_EQ(r.frame(kStart + i * kInterval, &picture), 1);
+      }
+      EXPECT_EQ(r.close(), 0);
+    }
+    RiffFile f(path);
+    AviSummary s = CheckAvi(f);
+    EXPECT_EQ(s.videoEntries, 12u);
+    EXPECT_EQ(s.pictures, 12u);
+    // 15 frames per second: 66 ms, as scale 66000 over rate 1000000.
+    EXPECT_EQ(f.u32(32), 66000u);
+    EXPECT_EQ(f.u32(128), 66000u);
+    EXPECT_EQ(f.u32(64), 320u);
+    EXPECT_EQ(f.u32(68), 240u);
+    EXPECT_EQ(f.u32(56), sound ? 2u : 1u);
+    // A block of sound is written once its interval is over: one behind the pictures.
+    EXPECT_EQ(s.soundChunks, sound ? 11u : 0u);
+    EXPECT_EQ(s.soundBytes, sound ? 11u * 1056 : 0u);
+    EXPECT_TRUE(SoundGaps(path).empty());
+    ExpectReadable(path, s, 66000);
+  }
+}
+
+TEST_F(AviTest, OddSizedPicturesArePaddedWithZero) {
+  std::string path = file("odd.avi");
+  std::vector<std::vector<uint8_t>> pictures;
+  for (int i = 0; i < 3; ++i) pictures.push_back(MakeOddJpeg(176, 144, i));
+  {
+    AviRecording r(path, kInterval, 176, 144, false, kStart);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(r.frame(kStart + i * kInterval, &pictures[i]), 1);
+    EXPECT_EQ(r.close(), 0);
+  }
+  RiffFile f(path);
+  uint32_t n = uint32_t(pictures[0].size());
+  ASSERT_EQ(n % 2, 1u);
+  EXPECT_EQ(f.tag(348), "00dc");
+  EXPECT_EQ(f.u32(352), n);
+  EXPECT_EQ(f.bytes()[356 + n], 0);
+  EXPECT_EQ(f.tag(356 + n + 1), "00dc");
+  ASSERT_FALSE(f.index().empty());
+  EXPECT_EQ(f.index()[0].size, n + 1);
+  EXPECT_EQ(f.index()[1].offset, 12 + n + 1);
+  ExpectReadable(path, CheckAvi(f), 66000);
+}
+
+// Arrival times against the constant frame rate: which index entries each makes, and the
+// remainder carried to the next frame.
+TEST_F(AviTest, LateAndEarlyFramesKeepTheFrameRate) {
+  struct Case {
+    const char *name;
+    std::vector<uint32_t> arrivals;  // ms after the first frame
+    const char *pattern;
+    uint32_t carry;
+  } cases[] = {
+      {"on time", {0, 66, 132, 198}, "NNNN", 0},
+      {"2.5 intervals late", {0, 165}, "NNR", 33},
+      {"early frame dropped", {0, 30, 66}, "NN", 0},
+      {"long gap filled partly in the prepare step", {0, 660}, "NRRNRRRRRRR", 0},
+      {"remainder carried", {0, 100, 200}, "NNNR", 2},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = file(std::string(c.name) + ".avi");
+    {
+      AviRecording r(path, kInterval, 160, 120, false, kStart);
+      int seed = 0;
+      for (uint32_t at : c.arrivals) {
+        std::vector<uint8_t> picture = MakeJpeg(160, 120, seed++);
+        ASSERT_EQ(r.frame(kStart + at, &picture), 1);
+      }
+      EXPECT_EQ(r.writer->carry, c.carry);
+      EXPECT_EQ(r.writer->slotCounter, strlen(c.pattern));
+      EXPECT_EQ(r.close(), 0);
+    }
+    EXPECT_EQ(VideoPattern(path), c.pattern);
+    ExpectReadable(path, CheckAvi(RiffFile(path)), 66000);
+  }
+}
+
+TEST_F(AviTest, UnchangedFramesBecomeRepeats) {
+  std::string path = file("screen.avi");
+  std::vector<uint8_t> screen = MakeJpeg(240, 320, 1);
+  std::vector<uint8_t> changed = MakeJpeg(240, 320, 2);
+  {
+    AviRecording r(path, kInterval, 240, 320, false, kStart);
+    // The screen did not change since the last recording: its first frame is still a picture.
+    EXPECT_EQ(IsNewPicture(r.writer, 7), 1);
+    ASSERT_EQ(r.frame(kStart, &screen, 0, 7), 1);
+    EXPECT_EQ(IsNewPicture(r.writer, 7), 0);
+    EXPECT_EQ(IsNewPicture(r.writer, 8), 1);
+    for (int i = 1; i < 4; ++i) ASSERT_EQ(r.frame(kStart + i * kInterval, nullptr, 0, 7), 1);
+    ASSERT_EQ(r.frame(kStart + 4 * kInterval, &changed, 1, 8), 1);
+    EXPECT_EQ(r.writer->writtenChecksum, 8u);
+    EXPECT_EQ(r.close(), 0);
+  }
+  EXPECT_EQ(VideoPattern(path), "NRRRN");
+  RiffFile f(path);
+  EXPECT_EQ(f.u32(44), 0x10030u);
+  ExpectReadable(path, CheckAvi(f), 66000);
+}
+
+TEST_F(AviTest, PausedStretchKeepsSoundInStep) {
+  TestMicrophone microphone("counter", kStart);
+  std::string path = file("paused.avi");
+  {
+    AviRecording r(path, kInterval, 320, 240, true, kStart);
+    int i = 0;
+    for (; i < 10; ++i) {
+      std::vector<uint8_t> picture = MakeJpeg(320, 240, i);
+      ASSERT_EQ(r.frame(kStart + i * kInterval, &picture), 1);
+    }
+    for (; i < 20; ++i) ASSERT_EQ(r.pausedFrame(kStart + i * kInterval), 1);
+    r.resume();
+    for (; i < 30; ++i) {
+      std::vector<uint8_t> picture = MakeJpeg(320, 240, i);
+      ASSERT_EQ(r.frame(kStart + i * kInterval, &picture), 1);
+    }
+    EXPECT_EQ(r.writer->slotCounter, 20u);
+    EXPECT_EQ(r.close(), 0);
+  }
+  AviSummary s = CheckAvi(RiffFile(path));
+  // The pause leaves no slots behind, and sound captured while paused is dropped: the block
+  // due at the pause is written, the next nine are not.
+  EXPECT_EQ(VideoPattern(path), std::string(20, 'N'));
+  EXPECT_EQ(s.soundChunks, 20u);
+  EXPECT_EQ(SoundGaps(path), std::vector<uint32_t>{9 * 528});
+  ExpectReadable(path, s, 66000);
+}
+
+TEST_F(AviTest, SizeLimitEndsTheRecordingBeforeTheChunkThatPassesIt) {
+  std::string path = file("limit.avi");
+  std::vector<uint8_t> picture = MakeJpeg(320, 240, 3);
+  uint32_t n = uint32_t(picture.size()) + (picture.size() & 1);
+  picture.resize(n);  // an even size keeps the arithmetic plain
+  // Three pictures and one repeat fit; the fourth picture would pass the limit by one byte.
+  uint32_t used = 348 + 3 * (n + 24) + 16;
+  {
+    AviRecording r(path, kInterval, 320, 240, false, kStart);
+    r.writer->sizeLimit = used + n - 1;
+    ASSERT_EQ(r.frame(kStart, &picture), 1);
+    ASSERT_EQ(r.frame(kStart + 66, &picture), 1);
+    ASSERT_EQ(r.frame(kStart + 66 + 165, &picture), 1);
+    EXPECT_EQ(r.writer->sizeSoFar, used);
+    EXPECT_EQ(r.frame(kStart + 66 + 165 + 66, &picture), 0);
+    EXPECT_EQ(r.writer->sizeSoFar, used);
+    EXPECT_EQ(r.close(), 0);
+  }
+  EXPECT_EQ(VideoPattern(path), "NNNR");
+  ExpectReadable(path, CheckAvi(RiffFile(path)), 66000);
+}
+
+TEST_F(AviTest, FileNeverPassesTwoBillionBytes) {
+  std::string path = file("guard.avi");
+  std::vector<uint8_t> picture = MakeJpeg(160, 120, 0);
+  AviRecording r(path, kInterval, 160, 120, false, kStart);
+  ASSERT_EQ(r.frame(kStart, &picture), 1);
+  uint32_t realPos = r.writer->filePos;
+  uint32_t size = uint32_t(picture.size());
+  // As if the file had grown to just below the guard: the chunk, its index entry and the
+  // index header must still fit under it.
+  r.writer->filePos = kAviFileLimit - 32 - r.writer->indexBytes - size;
+  ASSERT_EQ(r.frame(kStart + 66, &picture), 1);
+  r.writer->filePos = kAviFileLimit - 32 - r.writer->indexBytes - size + 1;
+  EXPECT_EQ(r.frame(kStart + 132, &picture), 0);
+  r.writer->filePos = realPos + 8 + size + (size & 1);
+  EXPECT_EQ(std::filesystem::file_size(path), r.writer->filePos);
+}
+
+// A disk that fills up in the middle of a recording with sound: every chunk before the
+// failure is in the file, which ends cleanly with or without its index.
+TEST_F(AviTest, FullDiskLeavesAReadableFile) {
+  std::vector<uint8_t> picture = MakeJpeg(320, 240, 0);
+  auto record = [&](const std::string &path, uint64_t capacity, int *written) {
+    TestMicrophone microphone("counter", kStart);
+    AviRecording r(path, kInterval, 320, 240, true, kStart, OpenOnSmallDisk(path, capacity));
+    int i = 0;
+    while (i < 30 && r.frame(kStart + i * kInterval, &picture) == 1) ++i;
+    *written = i;
+    return r.close();
+  };
+  int frames;
+  ASSERT_EQ(record(file("calibration.avi"), 1 << 30, &frames), 0);
+  ASSERT_EQ(frames, 30);
+  RiffFile calibration(file("calibration.avi"));
+  const std::vector<RiffChunk> &chunks = calibration.movi()->children;
+  size_t k = 24;  // the last chunk that fits
+  while (chunks[k + 1].id != "00dc") ++k;
+  uint64_t end = chunks[k].offset + 8 + chunks[k].size + (chunks[k].size & 1);
+  uint32_t pictures = 0, soundChunks = 0;
+  for (size_t i = 0; i <= k; ++i) ++(chunks[i].id == "00dc" ? pictures : soundChunks);
+
+  struct Case {
+    const char *name;
+    uint64_t capacity;
+    bool indexFits;
+  } cases[] = {
+      // The index goes where the picture that failed began.
+      {"index fits", end + picture.size() / 2, true},
+      {"no room for the index", end + 100, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = file(std::string(c.name) + ".avi");
+    EXPECT_EQ(record(path, c.capacity, &frames), c.indexFits ? 0 : -1);
+    EXPECT_LT(frames, 30);
+    RiffFile f(path);
+    AviSummary s = CheckAvi(f, c.indexFits ? AviEnd::AfterFailure : AviEnd::NoIndex);
+    EXPECT_EQ(s.pictures, pictures);
+    EXPECT_EQ(s.soundChunks, soundChunks);
+    EXPECT_TRUE(SoundGaps(path).empty());
+    EXPECT_EQ(std::memcmp(f.bytes().data() + 348, calibration.bytes().data() + 348, end - 348), 0);
+    // Without an index ffmpeg finds the chunks by walking "movi": every picture, once.
+    if (!c.indexFits) s.videoEntries = s.pictures;
+    ExpectReadable(path, s, 66000);
+  }
+}
+
+TEST_F(AviTest, FailedWriteIsUndoneAndTheIndexStillWritten) {
+  std::string path = file("failed.avi");
+  std::vector<uint8_t> picture = MakeJpeg(320, 240, 0);
+  {
+    // Writes: the zero header, then a header and the data per picture; the 12th write is the
+    // data of the sixth picture.
+    AviRecording r(path, kInterval, 320, 240, false, kStart, OpenOnSmallDisk(path, 1 << 30, 12));
+    int i = 0;
+    while (r.frame(kStart + i * kInterval, &picture) == 1) ++i;
+    EXPECT_EQ(i, 5);
+    EXPECT_EQ(r.close(), 0);
+  }
+  AviSummary s = CheckAvi(RiffFile(path), AviEnd::AfterFailure);
+  EXPECT_EQ(s.pictures, 5u);
+  EXPECT_EQ(s.videoEntries, 5u);
+  ExpectReadable(path, s, 66000);
+}
+
+TEST_F(AviTest, IndexGrowsPastOneBlockAndIsKeptForTheNextRecording) {
+  std::vector<uint8_t> picture = MakeJpeg(16, 16, 0);
+  AviWriter *writer = CreateAviWriter();
+  writer->frameInterval = 40;
+  writer->sizeLimit = 0x80000000;
+  for (uint32_t frames : {1100u, 5u}) {
+    SCOPED_TRACE(frames);
+    std::string path = file(std::to_string(frames) + ".avi");
+    ASSERT_EQ(OpenAviFile(writer, fopen(path.c_str(), "wb"), 16, 16, 0), 1);
+    for (uint32_t i = 0; i < frames; ++i) {
+      uint32_t tick = kStart + i * 40;
+      ASSERT_EQ(WriteVideoSlot(writer, picture.data(), uint32_t(picture.size()), tick, 1, 1, 0), 1);
+      ASSERT_EQ(WriteVideoSlot(writer, picture.data(), uint32_t(picture.size()), tick, 0, 1, 0), 1);
+    }
+    EXPECT_EQ(CloseAvi(writer), 0);
+    CloseAviFile(writer);
+    EXPECT_NE(writer->firstIndexBlock->next, nullptr);
+    AviSummary s = CheckAvi(RiffFile(path));
+    EXPECT_EQ(s.videoEntries, frames);
+    ExpectReadable(path, s, 40000);
+  }
+  DestroyAviWriter(writer);
+}
+
+TEST_F(AviTest, NoFrameIntervalNoFile) {
+  AviWriter *writer = CreateAviWriter();
+  EXPECT_EQ(OpenAvi(writer, TEXT("never.avi"), 320, 240, 1), 0);
+  EXPECT_EQ(writer->soundOn, 0);
+  DestroyAviWriter(writer);
+}
+
+}  // namespace
