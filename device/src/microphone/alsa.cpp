@@ -16,6 +16,9 @@ struct Alsa {
   decltype(&snd_pcm_recover) recover = nullptr;
   decltype(&snd_pcm_close) close = nullptr;
 
+  // ALSA's own messages would go to stderr; a missing device is reported as no microphone.
+  static void quiet(const char *, int, const char *, int, const char *, ...) {}
+
   bool load() {
     library = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
     if (!library) return false;
@@ -24,6 +27,9 @@ struct Alsa {
     readi = reinterpret_cast<decltype(readi)>(dlsym(library, "snd_pcm_readi"));
     recover = reinterpret_cast<decltype(recover)>(dlsym(library, "snd_pcm_recover"));
     close = reinterpret_cast<decltype(close)>(dlsym(library, "snd_pcm_close"));
+    auto setErrorHandler =
+        reinterpret_cast<decltype(&snd_lib_error_set_handler)>(dlsym(library, "snd_lib_error_set_handler"));
+    if (setErrorHandler) setErrorHandler(&quiet);
     return open && setParams && readi && recover && close;
   }
 };

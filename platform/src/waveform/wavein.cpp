@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <set>
@@ -153,7 +154,13 @@ MMRESULT WINAPI waveInOpen(LPHWAVEIN handle, UINT deviceId, LPCWAVEFORMATEX form
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
   if (!handle) return MMSYSERR_INVALPARAM;
   auto w = std::make_unique<WaveIn>();
-  w->microphone = device::openMicrophone(device::current());
+  try {
+    w->microphone = device::openMicrophone(device::current());
+  } catch (const device::ProfileError &e) {
+    // A profile that cannot be used ends the process, as at its loading.
+    std::fprintf(stderr, "%s\n", e.what());
+    std::exit(2);
+  }
   if (!w->microphone) return MMSYSERR_NODRIVER;
   if (callbackType == CALLBACK_FUNCTION) w->callback = reinterpret_cast<WAVEINPROC>(callback);
   w->instance = instance;
