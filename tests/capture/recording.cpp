@@ -35,14 +35,11 @@ AviRecording::~AviRecording() {
   delete[] picture_;
 }
 
-void AviRecording::advanceSound(uint32_t tick) {
-  if (!writer->soundOn) return;
+void AwaitSound(SoundBlock &block, uint64_t start, uint32_t tick, uint64_t *awaited) {
   device::setMicrophoneClock(tick);
-  SoundBlock &block = writer->soundBlock;
   uint64_t perBlock = block.bufferBytes / 2;
-  uint64_t start = uint64_t(startTick_) * 8;
   uint64_t end = start + (uint64_t(tick) * 8 - start) / perBlock * perBlock;
-  if (end <= soundEnd_) return;
+  if (end <= *awaited) return;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (true) {
     {
@@ -55,12 +52,12 @@ void AviRecording::advanceSound(uint32_t tick) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no sound block up to sample " << end;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  soundEnd_ = end;
+  *awaited = end;
 }
 
 int AviRecording::frame(uint32_t tick, const std::vector<uint8_t> *picture, int newFrame, uint32_t checksum) {
   if (newFrame < 0) newFrame = picture != nullptr;
-  advanceSound(tick);
+  if (writer->soundOn) AwaitSound(writer->soundBlock, uint64_t(startTick_) * 8, tick, &soundEnd_);
   if (!WriteVideoSlot(writer, picture_, uint32_t(last.size()), tick, 1, newFrame, checksum)) return 0;
   if (picture) {
     last = *picture;
@@ -72,7 +69,7 @@ int AviRecording::frame(uint32_t tick, const std::vector<uint8_t> *picture, int 
 }
 
 int AviRecording::pausedFrame(uint32_t tick) {
-  advanceSound(tick);
+  if (writer->soundOn) AwaitSound(writer->soundBlock, uint64_t(startTick_) * 8, tick, &soundEnd_);
   return WritePausedSound(writer);
 }
 

@@ -50,15 +50,16 @@ class AviRecording {
   std::vector<uint8_t> last;
 
  private:
-  // Moves the microphone clock to `tick` and waits until the driver has queued every block
-  // finished by then.
-  void advanceSound(uint32_t tick);
-
   uint8_t *picture_ = nullptr;
   uint32_t startTick_;
-  uint64_t soundEnd_;  // sample position up to which blocks were awaited
+  uint64_t soundEnd_;
   bool closed_ = false;
 };
+
+// With the counter microphone: moves the microphone clock to `tick` and waits until the driver
+// has queued every block finished by then. Sound started at sample `start`; *awaited is the
+// sample position up to which blocks were awaited before.
+void AwaitSound(SoundBlock &block, uint64_t start, uint32_t tick, uint64_t *awaited);
 
 // The samples of every "01wb" chunk in index order, as the counter microphone made them:
 // the positions where one chunk does not continue the one before (in samples skipped).
