@@ -267,6 +267,10 @@ AviWriter *CreateAviWriter() {
 }
 
 void DestroyAviWriter(AviWriter *w) {
+  // A recording still running ends here: the driver must give the buffers back before they go.
+  CloseAviFile(w);
+  StopSound(&w->soundBlock, 1);
+  CloseSound(&w->soundBlock);
   FreeSoundBuffers(&w->soundBlock);
   for (AviIndexBlock *b = w->firstIndexBlock; b;) {
     AviIndexBlock *next = b->next;

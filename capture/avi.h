@@ -80,7 +80,8 @@ struct AviWriter {
 
 // Creates the writer with its first index block; null without memory.
 AviWriter *CreateAviWriter();
-// Frees the sound buffers, the staging buffer, every index block and the writer.
+// Frees the sound buffers, the staging buffer, every index block and the writer (a recording
+// still running is ended: its file closed as it stands, sound capture stopped).
 void DestroyAviWriter(AviWriter *writer);
 
 // Creates the file and starts the recording (and sound capture when soundOn; a microphone that
