@@ -115,8 +115,12 @@ TEST_F(WaveInTest, OpenRefusesWhatTheHandsetCannotDo) {
     EXPECT_EQ(device_, nullptr);
   }
   EXPECT_EQ(waveInGetNumDevs(), 1u);
-  TestMicrophone none("none");
-  EXPECT_EQ(waveInGetNumDevs(), 0u);
+  for (const char *none : {"none", "no"}) {
+    TestMicrophone microphone(none);
+    EXPECT_EQ(waveInGetNumDevs(), 0u) << none;
+  }
+  TestMicrophone yes("yes");
+  EXPECT_EQ(waveInGetNumDevs(), 1u);
 }
 
 TEST_F(WaveInTest, FormatQueryOpensNothing) {
@@ -229,7 +233,7 @@ TEST(Microphone, WavFileIsPlayedInALoop) {
 }
 
 TEST(Microphone, ProfileValuesAreChecked) {
-  for (const char *good : {"tone", "counter", "none", "wav:x.wav", "alsa", "alsa:hw:0"})
+  for (const char *good : {"yes", "no", "tone", "counter", "none", "wav:x.wav", "alsa", "alsa:hw:0"})
     EXPECT_NO_THROW(device::Profile::parse(std::string("microphone = ") + good + "\n", "p.profile")) << good;
   for (const char *bad : {"bogus", "wav:", "tone:x", "Tone"})
     EXPECT_THROW(device::Profile::parse(std::string("microphone = ") + bad + "\n", "p.profile"),
