@@ -138,7 +138,7 @@ TEST(Orientation, ChangeSwapsMetricsAndTheFrameBufferLayoutAndTellsTheWindows) {
   EXPECT_EQ(after.cyPixels, 240);
   EXPECT_EQ(after.cyStride, 640);
   EXPECT_EQ(gx.cxWidth, 320u);
-  EXPECT_EQ(device::display().pixels()[5], 0);  // the new layout starts black
+  EXPECT_EQ(device::display().pixel(5, 0), 0);  // the new layout starts black
 
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, window, WM_SETTINGCHANGE, WM_SETTINGCHANGE, PM_REMOVE));

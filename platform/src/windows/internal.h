@@ -45,10 +45,9 @@ struct Window {
   std::shared_ptr<Queue> queue;
 };
 
-// A snapshot of a live window, or null. The snapshot is shared: fields other than the handle,
-// procedure and queue are read and written under windowLock().
+// A live window, or null. The handle, procedure and queue never change; the other fields are
+// read and written by window.cpp under its table lock.
 std::shared_ptr<Window> findWindow(HWND window);
-std::mutex &windowLock();
 // Top-level windows, newest first.
 std::vector<HWND> topLevelWindows();
 

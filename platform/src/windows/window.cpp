@@ -45,8 +45,6 @@ bool isCallerThread(const Window &w) { return w.queue == currentQueue(); }
 
 }  // namespace
 
-std::mutex &windowLock() { return tableLock; }
-
 std::shared_ptr<Window> findWindow(HWND window) {
   std::lock_guard<std::mutex> guard(tableLock);
   auto it = windows.find(window);
