@@ -1,6 +1,7 @@
 // The stages that have a portable and a SIMD form, gathered in one table per instruction set.
-// The table is chosen once when the library loads; TARNJPG_PORTABLE=1 in the environment
-// forces the portable table so that both forms can be compared.
+// The table is chosen once when the library loads, the best the processor runs; the environment
+// variable TARNJPG_FORMS=portable forces the portable table (TARNJPG_FORMS=sse2 stops at SSE2)
+// so that the forms can be compared.
 #pragma once
 
 #include "tarnjpg/tarnjpg.h"
@@ -56,7 +57,7 @@ const Kernels* sse2Kernels();
 const Kernels* avx2Kernels();
 #endif
 
-// The table in use, and the choice (processor features, TARNJPG_PORTABLE) made again.
+// The table in use, and the choice (processor features, TARNJPG_FORMS) made again.
 const Kernels& activeKernels();
 void selectKernels();
 

@@ -15,7 +15,7 @@ struct Avx2Isa : PortableIsa {
   static uint64_t nonzeroMask(const int16_t* block) { return nonzeroMaskSse2(block); }
 };
 
-constexpr Kernels kAvx2 = {"avx2", encodeScan<Avx2Isa>, downscaleSse2, planarSse2, resizeSse2};
+constexpr Kernels kAvx2 = {"avx2", encodeScan<Avx2Isa>, downscaleAvx2, planarSse2, resizeSse2};
 
 }  // namespace
 

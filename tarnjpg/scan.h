@@ -69,9 +69,11 @@ inline void putCoded(BitWriter& w, const HuffmanCodeTable& table, uint32_t symbo
 }
 
 // One quantised block, stored transposed, coded in zig-zag order. `nonzero` has bit i set when
-// block[i] is not 0.
-inline void codeBlock(BitWriter& w, const int16_t* block, uint64_t nonzero, int& predictor,
+// block[i] is not 0. The writer is worked on as a local copy so that its fields stay in
+// registers (the byte stores could otherwise alias them).
+inline void codeBlock(BitWriter& writer, const int16_t* block, uint64_t nonzero, int& predictor,
                       const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
+  BitWriter w = writer;
   int diff = block[0] - predictor;
   predictor = block[0];
   putCoded(w, dc, 0, diff);
@@ -87,6 +89,7 @@ inline void codeBlock(BitWriter& w, const int16_t* block, uint64_t nonzero, int&
     last = k;
   }
   if (last != 63) w.put(ac.code[0x00] & 0xFFFF, ac.code[0x00] >> 16);  // EOB
+  writer = w;
 }
 
 // Turns a block of samples in place (natural order): 1 quarter counter-clockwise, 2 half,

@@ -34,6 +34,15 @@ struct V128 {
   static T hi32(T a, T b) { return _mm_unpackhi_epi32(a, b); }
   static T lo64(T a, T b) { return _mm_unpacklo_epi64(a, b); }
   static T hi64(T a, T b) { return _mm_unpackhi_epi64(a, b); }
+  static T zero() { return _mm_setzero_si128(); }
+  static T set1x32(int32_t v) { return _mm_set1_epi32(v); }
+  static T sub(T a, T b) { return _mm_sub_epi16(a, b); }
+  static T madd(T a, T b) { return _mm_madd_epi16(a, b); }
+  static T add32(T a, T b) { return _mm_add_epi32(a, b); }
+  static T sra32(T a, int n) { return _mm_sra_epi32(a, _mm_cvtsi32_si128(n)); }
+  static T packs32(T a, T b) { return _mm_packs_epi32(a, b); }
+  static T clamp(T a, int high) { return _mm_min_epi16(_mm_max_epi16(a, zero()), set1(high)); }
+  static T or3(T a, T b, T c) { return _mm_or_si128(_mm_or_si128(a, b), c); }
 };
 
 #ifdef __AVX2__
@@ -65,6 +74,15 @@ struct V256 {
   static T hi32(T a, T b) { return _mm256_unpackhi_epi32(a, b); }
   static T lo64(T a, T b) { return _mm256_unpacklo_epi64(a, b); }
   static T hi64(T a, T b) { return _mm256_unpackhi_epi64(a, b); }
+  static T zero() { return _mm256_setzero_si256(); }
+  static T set1x32(int32_t v) { return _mm256_set1_epi32(v); }
+  static T sub(T a, T b) { return _mm256_sub_epi16(a, b); }
+  static T madd(T a, T b) { return _mm256_madd_epi16(a, b); }
+  static T add32(T a, T b) { return _mm256_add_epi32(a, b); }
+  static T sra32(T a, int n) { return _mm256_sra_epi32(a, _mm_cvtsi32_si128(n)); }
+  static T packs32(T a, T b) { return _mm256_packs_epi32(a, b); }
+  static T clamp(T a, int high) { return _mm256_min_epi16(_mm256_max_epi16(a, zero()), set1(high)); }
+  static T or3(T a, T b, T c) { return _mm256_or_si256(_mm256_or_si256(a, b), c); }
 };
 #endif
 
@@ -251,33 +269,29 @@ struct Coefficients565 {
 constexpr Coefficients565 kFine = {1192, 1634, -401, -833, 2065, 13, 12, 13};
 constexpr Coefficients565 kCoarse = {298, 409, -100, -208, 516, 11, 10, 11};
 
-inline __m128i pairs(int16_t a, int16_t b) { return _mm_set1_epi32(int32_t(uint16_t(a)) | int32_t(b) << 16); }
+inline int32_t pairs(int16_t a, int16_t b) { return int32_t(uint16_t(a)) | int32_t(b) << 16; }
 
-// Eight pixels from 16-bit Y, Cb, Cr to RGB 565, exactly as rgbFine / rgbCoarse.
-inline __m128i rgb565(__m128i y, __m128i cb, __m128i cr, const Coefficients565& k) {
-  y = _mm_sub_epi16(y, _mm_set1_epi16(16));
-  cb = _mm_sub_epi16(cb, _mm_set1_epi16(128));
-  cr = _mm_sub_epi16(cr, _mm_set1_epi16(128));
-  const __m128i zero = _mm_setzero_si128();
+// Pixels from 16-bit Y, Cb, Cr to RGB 565, exactly as rgbFine / rgbCoarse: the products summed
+// in 32 bits by multiply-add of (Y, C) lane pairs, then shifted, clamped and packed.
+template <class V>
+inline typename V::T rgb565(typename V::T y, typename V::T cb, typename V::T cr, const Coefficients565& k) {
+  using T = typename V::T;
+  y = V::sub(y, V::set1(16));
+  cb = V::sub(cb, V::set1(128));
+  cr = V::sub(cr, V::set1(128));
   struct Wide {
-    __m128i lo, hi;
+    T lo, hi;
   };
-  auto term = [](__m128i a, __m128i b, __m128i coefficients) {
-    return Wide{_mm_madd_epi16(_mm_unpacklo_epi16(a, b), coefficients),
-                _mm_madd_epi16(_mm_unpackhi_epi16(a, b), coefficients)};
+  auto term = [](T a, T b, int32_t coefficients) {
+    T c = V::set1x32(coefficients);
+    return Wide{V::madd(V::lo16(a, b), c), V::madd(V::hi16(a, b), c)};
   };
-  auto narrow = [](Wide v, int shift) {
-    __m128i count = _mm_cvtsi32_si128(shift);
-    return _mm_packs_epi32(_mm_sra_epi32(v.lo, count), _mm_sra_epi32(v.hi, count));
-  };
-  __m128i r = narrow(term(y, cr, pairs(k.luma, k.redCr)), k.redShift);
-  __m128i b = narrow(term(y, cb, pairs(k.luma, k.blueCb)), k.blueShift);
-  Wide g1 = term(y, cb, pairs(k.luma, k.greenCb)), g2 = term(cr, zero, pairs(k.greenCr, 0));
-  __m128i g = narrow({_mm_add_epi32(g1.lo, g2.lo), _mm_add_epi32(g1.hi, g2.hi)}, k.greenShift);
-  r = _mm_min_epi16(_mm_max_epi16(r, zero), _mm_set1_epi16(31));
-  g = _mm_min_epi16(_mm_max_epi16(g, zero), _mm_set1_epi16(63));
-  b = _mm_min_epi16(_mm_max_epi16(b, zero), _mm_set1_epi16(31));
-  return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, 11), _mm_slli_epi16(g, 5)), b);
+  auto narrow = [](Wide v, int shift) { return V::packs32(V::sra32(v.lo, shift), V::sra32(v.hi, shift)); };
+  T r = narrow(term(y, cr, pairs(k.luma, k.redCr)), k.redShift);
+  T b = narrow(term(y, cb, pairs(k.luma, k.blueCb)), k.blueShift);
+  Wide g1 = term(y, cb, pairs(k.luma, k.greenCb)), g2 = term(cr, V::zero(), pairs(k.greenCr, 0));
+  T g = narrow({V::add32(g1.lo, g2.lo), V::add32(g1.hi, g2.hi)}, k.greenShift);
+  return V::or3(V::template slli<11>(V::clamp(r, 31)), V::template slli<5>(V::clamp(g, 63)), V::clamp(b, 31));
 }
 
 inline __m128i reverse8(__m128i v) {
@@ -320,7 +334,7 @@ inline __m128i halfRow(const uint8_t* s) {
   __m128i ua = _mm_shuffle_epi32(_mm_and_si128(a, byte), 0xA0), ub = _mm_shuffle_epi32(_mm_and_si128(b, byte), 0xA0);
   __m128i va = _mm_shuffle_epi32(_mm_and_si128(_mm_srli_epi32(a, 16), byte), 0xA0);
   __m128i vb = _mm_shuffle_epi32(_mm_and_si128(_mm_srli_epi32(b, 16), byte), 0xA0);
-  return rgb565(y, _mm_packs_epi32(ua, ub), _mm_packs_epi32(va, vb), kFine);
+  return rgb565<V128>(y, _mm_packs_epi32(ua, ub), _mm_packs_epi32(va, vb), kFine);
 }
 
 // Eight output pixels of the exact road for any factor, gathered one by one.
@@ -330,8 +344,8 @@ inline __m128i gatheredRow(const uint8_t* s, int f) {
     const uint8_t* pair = s + size_t(f) * (j & ~1) * 2;
     y[j] = s[size_t(f) * j * 2 + 1], cb[j] = pair[0], cr[j] = pair[2];
   }
-  return rgb565(_mm_load_si128(reinterpret_cast<__m128i*>(y)), _mm_load_si128(reinterpret_cast<__m128i*>(cb)),
-                _mm_load_si128(reinterpret_cast<__m128i*>(cr)), kFine);
+  return rgb565<V128>(_mm_load_si128(reinterpret_cast<__m128i*>(y)), _mm_load_si128(reinterpret_cast<__m128i*>(cb)),
+                      _mm_load_si128(reinterpret_cast<__m128i*>(cr)), kFine);
 }
 
 inline void downscaleSse2(const Destination& dst, const uint8_t* src, int32_t srcWidth, int f) {
@@ -349,6 +363,76 @@ inline void downscaleSse2(const Destination& dst, const uint8_t* src, int32_t sr
   downscaleRegion(dst, src, srcWidth, f, w8, dst.width, 0, dst.height);
   downscaleRegion(dst, src, srcWidth, f, 0, w8, h8, dst.height);
 }
+
+#ifdef __AVX2__
+// Sixteen output pixels of the exact half-size road from 64 source bytes. The byte shuffles work
+// within 128-bit halves, so the pixels come out as 0-3, 8-11, 4-7, 12-15 and one permute puts
+// the finished RGB 565 values in order.
+inline __m256i halfRow16(const uint8_t* s) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 32));
+  auto take = [&](int b0, int b1, int b2, int b3) {  // bytes of words 0-3 of each half, zero-extended
+    const __m256i low = _mm256_setr_epi8(b0, -1, b1, -1, b2, -1, b3, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                         b0, -1, b1, -1, b2, -1, b3, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i high = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, b0, -1, b1, -1, b2, -1, b3, -1,  //
+                                          -1, -1, -1, -1, -1, -1, -1, -1, b0, -1, b1, -1, b2, -1, b3, -1);
+    return _mm256_or_si256(_mm256_shuffle_epi8(a, low), _mm256_shuffle_epi8(b, high));
+  };
+  __m256i rgb = rgb565<V256>(take(1, 5, 9, 13), take(0, 0, 8, 8), take(2, 2, 10, 10), kFine);
+  return _mm256_permute4x64_epi64(rgb, 0xD8);
+}
+
+inline __m256i reverse16(__m256i v) {
+  const __m256i m = _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1,  //
+                                     14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+  return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, m), 0x4E);
+}
+
+// Writes the 16 x 8 tile whose top-left picture position is (x0, y0), turned by the kind.
+inline void storeWideTile(const Destination& d, int x0, int y0, __m256i t[8]) {
+  auto put = [](uint16_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); };
+  auto put8 = [](uint16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
+  switch (d.kind) {
+    case 0:
+      for (int r = 0; r < 8; ++r) put(rowAt(d, y0 + r, x0), t[r]);
+      break;
+    case 3:
+      for (int r = 0; r < 8; ++r) put(rowAt(d, d.height - 1 - (y0 + r), d.width - 16 - x0), reverse16(t[r]));
+      break;
+    case 1:  // after the transpose, t[c] holds column c in its low half and column 8 + c in its high half
+      transpose8<V256>(t);
+      for (int c = 0; c < 8; ++c) {
+        put8(rowAt(d, d.width - 1 - (x0 + c), y0), _mm256_castsi256_si128(t[c]));
+        put8(rowAt(d, d.width - 9 - (x0 + c), y0), _mm256_extracti128_si256(t[c], 1));
+      }
+      break;
+    default:
+      transpose8<V256>(t);
+      for (int c = 0; c < 8; ++c) {
+        put8(rowAt(d, x0 + c, d.height - 8 - y0), reverse8(_mm256_castsi256_si128(t[c])));
+        put8(rowAt(d, x0 + 8 + c, d.height - 8 - y0), reverse8(_mm256_extracti128_si256(t[c], 1)));
+      }
+      break;
+  }
+}
+
+inline void downscaleAvx2(const Destination& dst, const uint8_t* src, int32_t srcWidth, int f) {
+  if (f != 2) {
+    downscaleSse2(dst, src, srcWidth, f);
+    return;
+  }
+  const int w16 = dst.width & ~15, h8 = dst.height & ~7;
+  const size_t pitch = size_t(srcWidth) * 2;
+  for (int y0 = 0; y0 < h8; y0 += 8)
+    for (int x0 = 0; x0 < w16; x0 += 16) {
+      __m256i tile[8];
+      for (int r = 0; r < 8; ++r) tile[r] = halfRow16(src + 2 * size_t(y0 + r) * pitch + size_t(x0) * 4);
+      storeWideTile(dst, x0, y0, tile);
+    }
+  downscaleRegion(dst, src, srcWidth, 2, w16, dst.width, 0, dst.height);
+  downscaleRegion(dst, src, srcWidth, 2, 0, w16, h8, dst.height);
+}
+#endif
 
 // UYVY to planar 4:2:0, unturned: sixteen pixels of two rows at a time.
 inline void planarSse2(uint8_t* out, const uint8_t* src, int32_t width, int32_t height, int kind) {
@@ -401,8 +485,9 @@ inline void resizeSse2(const Destination& dst, const PlanarFrame& src, uint32_t 
         const size_t crow = size_t(std::min(nearest(y & ~1, stepY, src.height) / 2, chromaHeight - 1)) * chromaWidth;
         alignas(16) int16_t yy[8], cb[8], cr[8];
         for (int j = 0; j < 8; ++j) yy[j] = luma[sx[j]], cb[j] = src.cb[crow + cx[j]], cr[j] = src.cr[crow + cx[j]];
-        tile[r] = rgb565(_mm_load_si128(reinterpret_cast<__m128i*>(yy)), _mm_load_si128(reinterpret_cast<__m128i*>(cb)),
-                         _mm_load_si128(reinterpret_cast<__m128i*>(cr)), kCoarse);
+        tile[r] = rgb565<V128>(_mm_load_si128(reinterpret_cast<__m128i*>(yy)),
+                               _mm_load_si128(reinterpret_cast<__m128i*>(cb)),
+                               _mm_load_si128(reinterpret_cast<__m128i*>(cr)), kCoarse);
       }
       storeTile(dst, x0, y0, tile);
     }

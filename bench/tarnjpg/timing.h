@@ -1,27 +1,39 @@
-// Best-of timing of one operation, single thread.
+// Best-of timing, single thread, in processor time of the calling thread (so that time spent
+// descheduled on a shared machine does not count). Operations that are compared run in
+// alternating rounds so that a burst of load hits all alike; the best round of each counts.
 #pragma once
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
+#include <vector>
 
 namespace bench {
 
-// Seconds per call: the best of `rounds` rounds, each long enough (about 60 ms) to time well.
 template <class Op>
-double secondsPerCall(Op op, int rounds = 7) {
-  using clock = std::chrono::steady_clock;
+double secondsOfRound(Op& op, int calls) {
+  timespec t0, t1;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t0);
+  for (int i = 0; i < calls; ++i) op();
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t1);
+  return (double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9) / calls;
+}
+
+// Calls per round so that one round of op lasts about 20 ms.
+template <class Op>
+int callsPerRound(Op& op) {
   int calls = 1;
-  for (;;) {  // calibrate
-    auto t0 = clock::now();
-    for (int i = 0; i < calls; ++i) op();
-    if (std::chrono::duration<double>(clock::now() - t0).count() > 0.06) break;
-    calls *= 2;
-  }
-  double best = 1e9;
-  for (int r = 0; r < rounds; ++r) {
-    auto t0 = clock::now();
-    for (int i = 0; i < calls; ++i) op();
-    best = std::min(best, std::chrono::duration<double>(clock::now() - t0).count() / calls);
+  while (secondsOfRound(op, calls) * calls < 0.02) calls *= 2;
+  return calls;
+}
+
+// Seconds per call of each operation, in the order given.
+template <class... Ops>
+std::vector<double> compare(Ops... ops) {
+  std::vector<double> best(sizeof...(Ops), 1e9);
+  int calls[] = {callsPerRound(ops)...};
+  for (int round = 0; round < 25; ++round) {
+    size_t i = 0;
+    ((best[i] = std::min(best[i], secondsOfRound(ops, calls[i])), ++i), ...);
   }
   return best;
 }

@@ -1,4 +1,4 @@
-// The SIMD forms against the portable forms (TARNJPG_PORTABLE=1): the same bytes for random
+// Each SIMD table against the portable one (TARNJPG_FORMS=portable): the same bytes for random
 // sizes, formats, samplings, rotations and qualities.
 #include "scene.h"
 #include "tarnjpg/kernels.h"
@@ -12,24 +12,30 @@
 
 namespace {
 
-// Runs body once with the portable table forced and once with the table the processor gets.
-template <class Body>
-void bothForms(Body body) {
-  setenv("TARNJPG_PORTABLE", "1", 1);
+void chooseForms(const char* cap) {
+  if (cap)
+    setenv("TARNJPG_FORMS", cap, 1);
+  else
+    unsetenv("TARNJPG_FORMS");
   tarnjpg::selectKernels();
-  EXPECT_STREQ(tarnjpg::activeKernels().name, "portable");
-  body(true);
-  unsetenv("TARNJPG_PORTABLE");
-  tarnjpg::selectKernels();
-  body(false);
 }
 
-class Forms : public ::testing::Test {
+// Runs body(0) with the portable table and body(1) with the SIMD table named by the parameter.
+class Forms : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    unsetenv("TARNJPG_PORTABLE");
-    tarnjpg::selectKernels();
-    if (std::string(tarnjpg::activeKernels().name) == "portable") GTEST_SKIP() << "no SIMD form on this processor";
+    chooseForms(std::string(GetParam()) == "avx2" ? nullptr : GetParam());
+    if (std::string(tarnjpg::activeKernels().name) != GetParam()) GTEST_SKIP() << "not on this processor";
+  }
+  void TearDown() override { chooseForms(nullptr); }
+  template <class Body>
+  void bothForms(Body body) {
+    chooseForms("portable");
+    ASSERT_STREQ(tarnjpg::activeKernels().name, "portable");
+    body(0);
+    chooseForms(std::string(GetParam()) == "avx2" ? nullptr : GetParam());
+    ASSERT_STREQ(tarnjpg::activeKernels().name, GetParam());
+    body(1);
   }
 };
 
@@ -44,7 +50,7 @@ std::vector<uint8_t> randomFrame(std::mt19937& rng, int w, int h, size_t bytes) 
   return frame;
 }
 
-TEST_F(Forms, EncodeGivesTheSameStreams) {
+TEST_P(Forms, EncodeGivesTheSameStreams) {
   std::mt19937 rng(20240611);
   const uint32_t samplings[] = {Sampling420, Sampling422, SamplingGrey, 3};
   int coded = 0;
@@ -60,9 +66,9 @@ TEST_F(Forms, EncodeGivesTheSameStreams) {
     auto frame = randomFrame(rng, int(w), int(h), size_t(w) * h * 3);
     EncodeParams params{w, h, format, shift, rotation, sampling};
     std::vector<uint8_t> streams[2];
-    bothForms([&](bool portable) {
+    bothForms([&](int form) {
       support::Encoder enc(quality);
-      streams[portable] = enc.encode(frame, params);
+      streams[form] = enc.encode(frame, params);
     });
     ASSERT_EQ(streams[0], streams[1]);
     coded += !streams[0].empty();
@@ -70,7 +76,7 @@ TEST_F(Forms, EncodeGivesTheSameStreams) {
   EXPECT_GT(coded, 100);
 }
 
-TEST_F(Forms, ConvertFrameGivesTheSamePictures) {
+TEST_P(Forms, ConvertFrameGivesTheSamePictures) {
   std::mt19937 rng(7);
   const uint32_t formats[] = {InputUyvy, InputPlanarYuv, InputPlanarYvu};
   for (int n = 0; n < 120; ++n) {
@@ -93,12 +99,12 @@ TEST_F(Forms, ConvertFrameGivesTheSamePictures) {
     auto frame = randomFrame(rng, w, h, size_t(w) * h * 2);
     std::vector<uint16_t> pictures[2];
     uint32_t results[2];
-    bothForms([&](bool portable) {
+    bothForms([&](int form) {
       EncoderTable table{};
       DllGetData(&table);
       std::vector<uint8_t> scratch(size_t(w) * h * 3 / 2);
-      pictures[portable].assign(size_t(rows) * pitch, 0x5A5A);
-      results[portable] = table.ConvertFrame(pictures[portable].data(), dw, dh, pitch * 2, frame.data(), w, h, format,
+      pictures[form].assign(size_t(rows) * pitch, 0x5A5A);
+      results[form] = table.ConvertFrame(pictures[form].data(), dw, dh, pitch * 2, frame.data(), w, h, format,
                                              rotation, scratch.data());
     });
     ASSERT_EQ(results[0], 1u);
@@ -106,5 +112,8 @@ TEST_F(Forms, ConvertFrameGivesTheSamePictures) {
     ASSERT_EQ(pictures[0], pictures[1]);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Tarnjpg, Forms, ::testing::Values("sse2", "avx2"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace
