@@ -78,6 +78,6 @@ uint32_t EncodeJpeg(EncoderSetup *setup, uint8_t *out, uint32_t capacity, FrameD
 // 0 when it does not fit in 32 bits.
 uint32_t JpegWorstCaseBytes(uint32_t width, uint32_t height);
 // Bytes EncodeBuffer needs for pictures up to width x height: the JPEG's worst case followed
-// by the vendor encoder's planar work area (also covers the averaging accumulator, at most
-// 3 bytes a pixel). 0 when it does not fit in 32 bits.
+// by the vendor encoder's planar work area. The JPEG part alone exceeds any frame of that size
+// (at most 3 bytes a pixel), so the averaging sums fit too. 0 when it does not fit in 32 bits.
 uint32_t EncodeBufferBytes(uint32_t width, uint32_t height);
