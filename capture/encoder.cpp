@@ -143,6 +143,11 @@ uint32_t BindVendorEncoder() {
   return 0;
 }
 
+void BindEncoders(const DeviceRecord &device) {
+  if (device.pxa27x && BindFastEncoder()) CreateFastContext();
+  BindVendorEncoder();
+}
+
 void ReleaseEncoders() {
   EncoderSetup &setup = g_EncoderSetup;
   if (setup.vendorEncoder) setup.vendorEncoder->Release(setup.vendorEncoder);
@@ -198,10 +203,17 @@ uint32_t EncodeJpeg(EncoderSetup *setup, uint8_t *out, uint32_t capacity, FrameD
     std::memcpy(out, frame->data, frame->size);
     return frame->size;
   }
+  if (frame->width != setup->width * (setup->scale == 2 ? 2 : 1) ||
+      frame->height != setup->height * (setup->scale == 2 ? 2 : 1)) {
+    // A frame the geometry does not describe (a screen overlay, an uncropped planar frame) is
+    // encoded at its own size rather than read past its end.
+    if (!ConfigureEncoder(setup, frame->width, frame->height, setup->quality, setup->sampling, 1, 1,
+                          setup->rotation))
+      return 0;
+  }
   const uint32_t jpegBound = JpegWorstCaseBytes(setup->width, setup->height);
   const uint32_t scale = setup->scale == 2 ? 2 : 1;
-  if (jpegBound == 0 || jpegBound > capacity || frame->width != setup->width * scale ||
-      frame->height != setup->height * scale ||
+  if (jpegBound == 0 || jpegBound > capacity ||
       frame->size < FrameBytes(frame->format, frame->width, frame->height))
     return 0;
   if (!setup->useFast) return EncodeVendor(setup, out, capacity, frame, jpegBound);

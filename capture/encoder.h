@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "app/device.h"
 #include "camera/frame.h"
 
 struct EncoderContext;  // tarnjpg's, opaque here
@@ -56,6 +57,8 @@ uint32_t BindFastEncoder();
 uint32_t CreateFastContext();
 // Binds JPEGENC.dll (system search), else vexjpg.dll from the program's directory. 1 when bound.
 uint32_t BindVendorEncoder();
+// Start-up's binding: tarnjpg and its context on PXA27x handsets, then the vendor encoder.
+void BindEncoders(const DeviceRecord &device);
 // Releases the vendor object and the tarnjpg context and unloads every bound library, so that
 // a test can bind again on another handset.
 void ReleaseEncoders();
@@ -67,9 +70,11 @@ uint32_t ConfigureEncoder(EncoderSetup *setup, uint32_t width, uint32_t height, 
                           uint32_t rotation);
 
 // Encodes the frame into out (capacity bytes) with the configured encoder and returns the
-// JPEG size, 0 on failure. Refuses (0) when capacity is below EncodeBufferBytes of the picture
-// or the frame does not hold the configured picture. May rewrite the frame's pixels (format
-// conversion, halving); the vendor path also uses out beyond the JPEG's bound as scratch.
+// JPEG size, 0 on failure. A frame whose size the configuration does not describe is encoded
+// at its own size (the encoder is configured for it). Refuses (0) when capacity is below
+// EncodeBufferBytes of the picture or the frame holds fewer bytes than its size needs. May
+// rewrite the frame's pixels (format conversion, halving); the vendor path also uses out
+// beyond the JPEG's bound as scratch.
 uint32_t EncodeJpeg(EncoderSetup *setup, uint8_t *out, uint32_t capacity, FrameDesc *frame,
                     uint32_t headerFlag);
 
