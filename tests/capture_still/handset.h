@@ -40,7 +40,8 @@ class StillHandset : public ::testing::Test {
   }
 
   void useProfile(const std::string &lines) {
-    device::setCurrent(device::Profile::parse("display = 240x320\nmemory = 64M\n" + lines, "test.profile"));
+    const std::string memory = lines.find("memory =") == std::string::npos ? "memory = 64M\n" : "";
+    device::setCurrent(device::Profile::parse("display = 240x320\n" + memory + lines, "test.profile"));
   }
 
   std::filesystem::path root_;
