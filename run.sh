@@ -13,4 +13,17 @@ set +e
 rc=$?
 set -e
 echo "Pelkavo ended with exit code $rc (handset files in $HANDSET_ROOT)"
+# With -f the rest of the command line names the picture: a handset path when it starts with
+# "\", which lies in the handset root, else a host path.
+line="$*"
+if [[ "$line" =~ (^|[[:space:]])-f[[:space:]]+(.+)$ ]]; then
+  shot=${BASH_REMATCH[2]}
+  host=$shot
+  if [[ "$shot" == \\* ]]; then host="$HANDSET_ROOT${shot//\\//}"; fi
+  if [[ -f "$host" ]]; then
+    echo "Picture written: $host ($(stat -c %s "$host") bytes)"
+  else
+    echo "No picture was written to $host"
+  fi
+fi
 exit $rc
