@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "app/device.h"
+#include "app/menus.h"
 #include "camera/camera.h"
 #include "camera/options.h"
 #include "pipeline/picture.h"
@@ -27,10 +28,12 @@ enum CaptureState : int32_t {
   STATE_ABOUT = 3,
 };
 
+// Set on the main thread (start and duration before the text), drawn and cleared when it has
+// run out by whichever thread composes the screen.
 struct StatusMessage {
-  const char *text;
-  uint32_t startTick;
-  uint32_t duration;  // ms
+  std::atomic<const char *> text;
+  std::atomic<uint32_t> startTick;
+  std::atomic<uint32_t> duration;  // ms; 0 keeps the text until it is replaced
 };
 
 // The language file's strings: pointers into the one buffer that holds the whole file.
@@ -44,6 +47,10 @@ struct AppState {
   uint32_t CaptureStartTick;
   OptionList *settings[kSettingCount];
   StatusMessage status;
+  MenuState menu;
+  // The overlay's blink flag and the tick of its last change (by the composing thread).
+  uint8_t blink;
+  uint32_t blinkTick;
   WCHAR *currentFile;  // 256 units: the file the last capture wrote, or the "-f" target
   DeviceRecord device;
   uint8_t ScreenCaptureMode;

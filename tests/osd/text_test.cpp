@@ -1,5 +1,4 @@
-// The text renderer on a synthetic font: every glyph's top row spells its glyph number in
-// ink and its second row is full, so a drawn cell can be read back as the glyph it shows.
+// The text renderer, on the readable synthetic font.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,25 +6,16 @@
 #include <vector>
 
 #include "pipeline/osd.h"
+#include "tests/osd/glyph_reader.h"
 
 namespace {
 
 constexpr uint16_t kBackground = 0x1234;
 
-uint32_t TopWord(uint32_t glyph) {
-  return glyph < 128 ? kFontPageWords - 1 - 16 * glyph : kFontWords - 1 - 16 * (glyph - 128);
-}
-
 class Text : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (uint32_t g = 0; g < 256; ++g) {
-      font_.glyphs[TopWord(g)] = g << 24;
-      font_.glyphs[TopWord(g) - 1] = 0xFF000000u;
-    }
-    r_.glyphs = font_.glyphs;
-    r_.outlines = font_.outlines;
-    r_.pageSize = kFontWords;
+    MakeReadableFont(font_, r_);
     r_.colour = kWhite;
   }
 
@@ -37,28 +27,10 @@ class Text : public ::testing::Test {
     SetTextOrientation(&r_, picture_.data(), width, height, orientation);
   }
 
-  // Pixel (dx, dy) of the cell at (column, row), in text coordinates.
   uint16_t At(uint32_t column, uint32_t row, uint32_t dx, uint32_t dy) const {
-    ptrdiff_t offset = ptrdiff_t(row * r_.charHeight + dy) * r_.yStep + ptrdiff_t(column * r_.charWidth + dx) * r_.xStep;
-    return *(r_.origin + offset);
+    return CellPixel(r_, column, row, dx, dy);
   }
-
-  // The glyphs shown on one text line: '.' for a cell left as it was, else the glyph number
-  // as a character.
-  std::string Line(uint32_t row) const {
-    std::string line;
-    uint32_t scale = r_.doubleSize ? 2 : 1;
-    for (uint32_t c = 0; c < r_.columns; ++c) {
-      if (At(c, row, 0, scale) != kWhite) {
-        line += '.';
-        continue;
-      }
-      uint32_t glyph = 0;
-      for (uint32_t bit = 0; bit < 8; ++bit) glyph = glyph << 1 | (At(c, row, bit * scale, 0) == kWhite);
-      line += char(glyph);
-    }
-    return line;
-  }
+  std::string Line(uint32_t row) const { return TextLine(r_, row, kBackground); }
 
   FontBitmaps font_{};
   TextRenderer r_{};
@@ -128,7 +100,8 @@ TEST_F(Text, StringsAreCutCentredAndBroken) {
   } cases[] = {
       {"ABC", 1, false, 3, ".ABC......", ".........."},
       {"ABCDEFGHIJKL", 3, false, 7, "...ABCDEFG", ".........."},  // cut at the last column
-      {"AB\rCD", 8, false, 4, "........AB", "CD........"},       // CR: next line, column 0
+      {"AB\rCD", 6, false, 4, "......AB..", "CD........"},       // CR: next line, column 0
+      {"ABCD\rEF", 7, false, 3, ".......ABC", ".........."},      // the cut ends the string
       {"ABCD", 7, true, 4, "...ABCD...", ".........."},          // does not fit: centred
       {"ABC", 2, true, 3, "..ABC.....", ".........."},           // fits: stays
       {"ABCDEFGHIJKLMN", 5, true, 10, "ABCDEFGHIJ", ".........."},
@@ -184,7 +157,7 @@ TEST_F(Text, MessagesShowPercentSignsLiterally) {
 TEST_F(Text, OutlineUnderInkAndBackgroundKept) {
   static_assert(OutlineColour(0xFFFF) == 0x08E1 && OutlineColour(0x07E0) == 0x00E0 &&
                 OutlineColour(0xF800) == 0x0001);
-  const uint32_t a = TopWord('A');
+  const uint32_t a = GlyphTopWord('A');
   font_.glyphs[a] = 0x60000000u;     // ink at pixels 1 and 2
   font_.outlines[a] = 0xF0000000u;   // outline at pixels 0 to 3, under the ink
   font_.glyphs[a - 1] = 0;
@@ -206,7 +179,7 @@ TEST_F(Text, OutlineUnderInkAndBackgroundKept) {
 // A font whose rows are inked right across (as a font file may be) draws up to the end of
 // the text area's last column and never past it, in every orientation.
 TEST_F(Text, WideGlyphsStopAtTheEndOfTheLine) {
-  const uint32_t a = TopWord('W');
+  const uint32_t a = GlyphTopWord('W');
   for (uint32_t i = 0; i < 16; ++i) font_.glyphs[a - i] = 0xFFFFFFFFu;
   for (uint32_t orientation = 0; orientation < 4; ++orientation)
     for (bool doubled : {false, true}) {
