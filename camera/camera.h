@@ -67,6 +67,20 @@ static_assert(offsetof(Camera, FullResPreview) - offsetof(Camera, Prop4) ==
 
 struct DeviceRecord;
 
+// The five ways of reaching pictures, in the order CameraInit prefers them.
+enum SourceKind : uint32_t {
+  SOURCE_SCREEN = 0,
+  SOURCE_LCM_DRIVER,
+  SOURCE_DSC_DRIVER,
+  SOURCE_VENDOR,
+  SOURCE_DIRECTSHOW,
+};
+// The kind whose table g_App.camera.ops is; chosen by CameraInit.
+extern SourceKind g_CameraSource;
+// The kind a handset calls for (screen-capture mode: the screen); CameraInit falls back to the
+// screen source when that kind's table is not available.
+SourceKind ChooseSource(const DeviceRecord &device, bool screenCapture);
+
 // Operations of the Camera (g_App.camera), all on the main thread. A still flag selects the
 // still size and aspect options instead of the preview ones. Results: nonzero for success.
 

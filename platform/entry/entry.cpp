@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "device/home_screen.h"
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
 
 namespace {
@@ -46,5 +48,8 @@ int main(int argc, char **argv) {
     if (i > 1) commandLine.push_back(u' ');
     appendUtf16(commandLine, argv[i]);
   }
-  return WinMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), SW_SHOW);
+  device::startHomeScreen();  // the handset's shell, under the program
+  const int result = WinMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), SW_SHOW);
+  device::stopHomeScreen();
+  return result;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "device/physical.h"
+
 namespace device {
 
 // What the display driver tells about its frame buffer (the profile's "frame_buffer").
@@ -68,6 +70,8 @@ class Display {
   // same for the life of the display.
   uint16_t *pixels() { return pixels_.get(); }
   const uint16_t *pixels() const { return pixels_.get(); }
+  // Where the frame buffer lies in the handset's physical memory (the LCD controller's base plane).
+  uint64_t frameBufferAddress() const { return pixels_.address(); }
   uint16_t pixel(int x, int y) const { return pixels_[static_cast<size_t>(y) * width() + x]; }
 
   void present() const;
@@ -80,7 +84,7 @@ class Display {
   FrameBufferAccess access_;
   std::vector<int> orientations_;
   std::atomic<int> orientation_;
-  std::unique_ptr<uint16_t[]> pixels_;
+  PhysicalArray<uint16_t> pixels_;
   std::unique_ptr<FrontEnd> frontEnd_;
 };
 

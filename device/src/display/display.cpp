@@ -20,7 +20,7 @@ Display::Display(int panelWidth, int panelHeight, FrameBufferAccess access, std:
       access_(access),
       orientations_(std::move(orientations)),
       orientation_(orientation),
-      pixels_(new uint16_t[static_cast<size_t>(panelWidth) * panelHeight]()),
+      pixels_(static_cast<size_t>(panelWidth) * panelHeight),
       frontEnd_(std::move(frontEnd)) {}
 
 Display::~Display() { frontEnd_->close(*this); }

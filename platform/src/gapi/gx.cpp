@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "device/display.h"
+#include "device/home_screen.h"
 #include "gapi/keys.h"
 
 namespace platform {
@@ -24,10 +25,15 @@ extern "C" int WINAPI GXOpenDisplay(HWND window, DWORD) {
   HWND none = nullptr;
   if (!displayOwner.compare_exchange_strong(none, window)) return 0;  // one program owns the display
   suspended = false;
+  device::holdDisplay(true);
   return 1;
 }
 
-extern "C" int WINAPI GXCloseDisplay(void) { return displayOwner.exchange(nullptr) ? 1 : 0; }
+extern "C" int WINAPI GXCloseDisplay(void) {
+  if (!displayOwner.exchange(nullptr)) return 0;
+  device::holdDisplay(false);
+  return 1;
+}
 
 extern "C" void *WINAPI GXBeginDraw(void) {
   if (!displayOwner.load() || suspended.load()) return nullptr;
@@ -60,10 +66,12 @@ extern "C" GXKeyList WINAPI GXGetDefaultKeys(int options) {
 
 extern "C" int WINAPI GXSuspend(void) {
   suspended = true;
+  device::holdDisplay(false);
   return 1;
 }
 
 extern "C" int WINAPI GXResume(void) {
   suspended = false;
+  device::holdDisplay(displayOwner.load() != nullptr);
   return 1;
 }
