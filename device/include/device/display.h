@@ -29,6 +29,9 @@ class FrontEnd {
   virtual void present(const Display &) {}
   // The display goes away (process end).
   virtual void close(const Display &) {}
+  // Whether the display is seen on the desktop (a window), so that the shell may open files
+  // with the desktop's own viewer.
+  virtual bool windowShown() const { return false; }
 };
 
 struct FrontEndEntry {
@@ -75,6 +78,11 @@ class Display {
   uint16_t pixel(int x, int y) const { return pixels_[static_cast<size_t>(y) * width() + x]; }
 
   void present() const;
+  bool windowShown() const { return frontEnd_->windowShown(); }
+
+  // What the panel shows now, as the LCD controller scans it out: a copy of the frame buffer
+  // (width() × height() pixels), taken without regard to a program drawing at the same time.
+  void snapshot(std::vector<uint16_t> &pixels, int &width, int &height) const;
 
   // The logical screen as a PNG file (8-bit RGB); false when the file cannot be written.
   bool savePng(const std::string &path) const;
@@ -99,9 +107,24 @@ void resetDisplay();
 // repeating its high bits.
 std::vector<uint8_t> encodePng(const uint16_t *pixels, int width, int height);
 
-// Hardware input: keys and taps on the screen, delivered to whatever the platform registered.
+// What the shell does when HANDSET_SCREENSHOT is set and the display closes: writes its last
+// picture there. Every front end calls it from close().
+void saveScreenshotAtClose(const Display &display);
+
+// Hardware input: keys and taps on the screen, and what the user does with the programs (bring
+// one to the front, switch to the home screen, close them), delivered to whatever the platform
+// registered.
 struct InputEvent {
-  enum Kind { keyDown, keyUp, tapDown, tapUp } kind;
+  enum Kind {
+    keyDown,
+    keyUp,
+    tapDown,
+    tapUp,
+    activate,    // the program comes (back) to the front
+    deactivate,  // another program (the home screen) comes to the front
+    switchTask,  // deactivate when the program is in front, else activate
+    close,       // the system closes the program's windows
+  } kind;
   int key;   // virtual-key code for keys
   int x, y;  // screen position for taps
 };
@@ -111,5 +134,14 @@ void setInputSink(InputSink sink);
 void pressKey(int key, bool down);
 // False on a handset without a touch screen (the profile's "touch_screen").
 bool tap(int x, int y, bool down);
+// One of the program-level events (activate, deactivate, switchTask, close).
+void userAction(InputEvent::Kind kind);
+
+// The virtual-key codes of the buttons the GAPI key lists call A, B and C: App1 to App3 on a
+// Pocket PC; the two soft keys and Talk on a Smartphone (the profile's "platform_type").
+struct ApplicationButtons {
+  int a, b, c;
+};
+ApplicationButtons applicationButtons();
 
 }  // namespace device

@@ -21,7 +21,9 @@ Display::Display(int panelWidth, int panelHeight, FrameBufferAccess access, std:
       orientations_(std::move(orientations)),
       orientation_(orientation),
       pixels_(static_cast<size_t>(panelWidth) * panelHeight),
-      frontEnd_(std::move(frontEnd)) {}
+      frontEnd_(std::move(frontEnd)) {
+  present();  // the panel lights up, black
+}
 
 Display::~Display() { frontEnd_->close(*this); }
 
@@ -55,8 +57,21 @@ bool Display::setOrientation(int degrees) {
 
 void Display::present() const { frontEnd_->present(*this); }
 
+// The panel reads the frame buffer the way DMA does, beside whatever thread draws into it, so
+// the thread sanitizer is not to track this copy.
+__attribute__((no_sanitize("thread"))) void Display::snapshot(std::vector<uint16_t> &pixels, int &width,
+                                                               int &height) const {
+  width = this->width();
+  height = this->height();
+  pixels.resize(static_cast<size_t>(width) * height);
+  std::memcpy(pixels.data(), pixels_.get(), pixels.size() * sizeof(uint16_t));
+}
+
 bool Display::savePng(const std::string &path) const {
-  std::vector<uint8_t> png = encodePng(pixels(), width(), height());
+  std::vector<uint16_t> shown;
+  int width, height;
+  snapshot(shown, width, height);
+  std::vector<uint8_t> png = encodePng(shown.data(), width, height);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char *>(png.data()), static_cast<std::streamsize>(png.size()));
   return static_cast<bool>(out.flush());
@@ -165,6 +180,14 @@ bool tap(int x, int y, bool down) {
   if (!current().flag("touch_screen", true)) return false;
   deliver({down ? InputEvent::tapDown : InputEvent::tapUp, 0, x, y});
   return true;
+}
+
+void userAction(InputEvent::Kind kind) { deliver({kind, 0, 0, 0}); }
+
+ApplicationButtons applicationButtons() {
+  // VK_APP1..VK_APP3; VK_F1, VK_F2 (the soft keys) and VK_F3 (Talk).
+  if (current().text("platform_type") == "SmartPhone") return {0x70, 0x71, 0x72};
+  return {0xC1, 0xC2, 0xC3};
 }
 
 }  // namespace device

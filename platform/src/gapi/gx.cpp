@@ -7,6 +7,7 @@
 #include "device/display.h"
 #include "device/home_screen.h"
 #include "gapi/keys.h"
+#include "input/script.h"
 
 namespace platform {
 namespace {
@@ -48,10 +49,15 @@ extern "C" int WINAPI GXEndDraw(void) {
 
 extern "C" int WINAPI GXOpenInput(void) {
   inputOpen = true;
+  startInputScript();
   return 1;
 }
 
-extern "C" int WINAPI GXCloseInput(void) { return inputOpen.exchange(false) ? 1 : 0; }
+extern "C" int WINAPI GXCloseInput(void) {
+  if (!inputOpen.exchange(false)) return 0;
+  stopInputScript();
+  return 1;
+}
 
 extern "C" GXDisplayProperties WINAPI GXGetDisplayProperties(void) {
   const device::Display &display = device::display();

@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,8 +24,12 @@ struct Queue {
   std::deque<MSG> posted;
   std::deque<std::shared_ptr<SentMessage>> sent;  // SendMessageW from other threads, oldest first
   std::vector<HWND> dirty;                        // windows that want WM_PAINT, in order of invalidation
+  std::deque<std::function<void()>> tasks;        // work of the system for this thread (runOn)
   bool quit = false;
   int quitCode = 0;
+  // The owner waits in GetMessageW with nothing to do; `idle` is notified when it starts to.
+  bool waiting = false;
+  std::condition_variable idle;
 };
 
 // The calling thread's queue, made on first use.
@@ -59,9 +65,18 @@ void postTo(Queue &queue, const MSG &msg);
 void markDirty(Queue &queue, HWND window, bool dirty);
 // A window goes away: its pending paints are dropped and senders still waiting on it get 0.
 void forgetWindow(Queue &queue, HWND window);
+// Runs `task` on the queue's own thread the next time that thread looks at its messages, after
+// the messages other threads sent before it: how the system hands a thread the activation
+// changes that others cause, never in the middle of what the thread is doing.
+void runOn(Queue &queue, std::function<void()> task);
+// Waits until the queue's thread waits for messages with nothing left to handle, or until
+// `deadline` or `stop()` (checked whenever the queue changes; notify `idle` to recheck).
+bool waitUntilIdle(Queue &queue, std::chrono::steady_clock::time_point deadline, const std::function<bool()> &stop);
 
 // Makes a top-level window the active (foreground) one, or none; sends WM_ACTIVATE to the one
 // that loses activation and to the one that gains it.
 void activate(HWND window);
+// The top-level window the user returns to: the one active last, else the newest visible one.
+HWND windowToRestore();
 
 }  // namespace platform

@@ -28,17 +28,28 @@ void finish(SentMessage &item, LRESULT result) {
   item.replyTo->wake.notify_all();
 }
 
-// Handles every message other threads sent to this queue's windows. Called without the lock.
+// Handles every message other threads sent to this queue's windows, then the system's tasks.
+// Called without the lock.
 void handleSent(Queue &queue) {
   while (true) {
     std::shared_ptr<SentMessage> item;
+    std::function<void()> task;
     {
       std::lock_guard<std::mutex> guard(queue.lock);
-      if (queue.sent.empty()) return;
-      item = queue.sent.front();
-      queue.sent.pop_front();
+      if (!queue.sent.empty()) {
+        item = queue.sent.front();
+        queue.sent.pop_front();
+      } else if (!queue.tasks.empty()) {
+        task = std::move(queue.tasks.front());
+        queue.tasks.pop_front();
+      } else {
+        return;
+      }
     }
-    finish(*item, callProcedure(item->msg.hwnd, item->msg.message, item->msg.wParam, item->msg.lParam));
+    if (item)
+      finish(*item, callProcedure(item->msg.hwnd, item->msg.message, item->msg.wParam, item->msg.lParam));
+    else
+      task();
   }
 }
 
@@ -113,6 +124,19 @@ void forgetWindow(Queue &queue, HWND window) {
   for (auto &item : orphans) finish(*item, 0);
 }
 
+void runOn(Queue &queue, std::function<void()> task) {
+  std::lock_guard<std::mutex> guard(queue.lock);
+  queue.tasks.push_back(std::move(task));
+  queue.wake.notify_all();
+}
+
+bool waitUntilIdle(Queue &queue, std::chrono::steady_clock::time_point deadline, const std::function<bool()> &stop) {
+  std::unique_lock<std::mutex> guard(queue.lock);
+  return queue.idle.wait_until(guard, deadline, [&] {
+    return stop() || (queue.waiting && queue.posted.empty() && queue.sent.empty() && queue.tasks.empty());
+  });
+}
+
 LRESULT callProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   std::shared_ptr<Window> w = findWindow(window);
   return w ? w->procedure(window, message, wParam, lParam) : 0;
@@ -138,7 +162,10 @@ extern "C" BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT first, UINT last
     std::unique_lock<std::mutex> guard(queue->lock);
     if (take(*queue, msg, window, first, last, true)) return msg->message != WM_QUIT;
     // Anything that arrives now (posted, sent, a paint, the quit) notifies under the lock.
+    queue->waiting = true;
+    queue->idle.notify_all();
     queue->wake.wait(guard);
+    queue->waiting = false;
   }
 }
 

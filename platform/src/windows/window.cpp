@@ -24,6 +24,7 @@ std::map<HWND, std::shared_ptr<Window>> windows;
 std::vector<HWND> creationOrder;
 uintptr_t nextHandle = 0x10000;
 HWND activeWindow = nullptr;
+HWND lastActive = nullptr;  // the window active before the program went to the background
 
 // The class a name (or an atom made with MAKEINTATOM) stands for. Under tableLock.
 WindowClass *classNamed(LPCWSTR name) {
@@ -66,11 +67,22 @@ void activate(HWND window) {
     previous = activeWindow;
     if (previous == window) return;
     activeWindow = window;
+    if (window) lastActive = window;
   }
   if (previous && IsWindow(previous))
     SendMessageW(previous, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(window));
   if (window)
     SendMessageW(window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), reinterpret_cast<LPARAM>(previous));
+}
+
+HWND windowToRestore() {
+  std::lock_guard<std::mutex> guard(tableLock);
+  if (windows.count(lastActive)) return lastActive;
+  for (auto it = creationOrder.rbegin(); it != creationOrder.rend(); ++it) {
+    const Window &w = *windows.at(*it);
+    if (!w.parent && w.visible) return *it;
+  }
+  return nullptr;
 }
 
 }  // namespace platform

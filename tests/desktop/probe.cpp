@@ -1,0 +1,91 @@
+// A small handset program for the desktop tests. "window TITLE" opens a full-screen window
+// (one per title: a second start brings the first to the front and ends with 3), takes the
+// display and the keys through GAPI and prints on stdout every key, tap and activation change
+// it gets; each key fills the display with its colour. "find TITLE" brings a running window
+// to the front (exit code 1) or finds none (0).
+#include <gx.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "probe.h"
+
+namespace {
+
+const char16_t kClass[] = u"DesktopProbe";
+
+void say(const char *format, unsigned a, unsigned b = 0) {
+  std::printf(format, a, b);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+void fill(uint16_t colour) {
+  auto *pixels = static_cast<uint16_t *>(GXBeginDraw());
+  if (!pixels) return;
+  GXDisplayProperties p = GXGetDisplayProperties();
+  for (DWORD i = 0; i < p.cxWidth * p.cyHeight; ++i) pixels[i] = colour;
+  GXEndDraw();
+}
+
+LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_KEYDOWN:
+      say("key 0x%02X", static_cast<unsigned>(wParam));
+      fill(probeColour(static_cast<int>(wParam)));
+      return 0;
+    case WM_LBUTTONDOWN:
+      say("tap %u %u", LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      say("activate %u", LOWORD(wParam));
+      return 0;
+    case WM_DESTROY:
+      std::puts("destroy");
+      std::fflush(stdout);
+      GXCloseInput();
+      GXCloseDisplay();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+int openWindow(const std::u16string &title, HINSTANCE instance) {
+  if (HWND running = FindWindowW(kClass, title.c_str())) {
+    SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1));
+    return 3;
+  }
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.lpszClassName = kClass;
+  if (!RegisterClassW(&wc)) return 4;
+  HWND window = CreateWindowExW(0, kClass, title.c_str(), WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance, nullptr);
+  if (!window || !GXOpenDisplay(window, GX_FULLSCREEN) || !GXOpenInput()) return 4;
+  fill(0);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+  std::u16string line = commandLine ? commandLine : u"";
+  size_t space = line.find(u' ');
+  std::u16string mode = line.substr(0, space), title = space == std::u16string::npos ? u"Probe" : line.substr(space + 1);
+  if (mode == u"window") return openWindow(title, instance);
+  if (mode == u"find") {
+    HWND running = FindWindowW(kClass, title.c_str());
+    if (!running) return 0;
+    return SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1)) ? 1 : 5;
+  }
+  return 6;
+}
