@@ -1,7 +1,8 @@
 // A small handset program for the desktop tests. "window TITLE" opens a full-screen window
 // (one per title: a second start brings the first to the front and ends with 3), takes the
 // display and the keys through GAPI and prints on stdout every key, tap and activation change
-// it gets; each key fills the display with its colour. "find TITLE" brings a running window
+// it gets; each key fills the display with its colour, and the display is given up while the
+// window is in the background. "find TITLE" brings a running window
 // to the front (exit code 1) or finds none (0).
 #include <gx.h>
 #include <windows.h>
@@ -40,6 +41,11 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       return 0;
     case WM_ACTIVATE:
       say("activate %u", LOWORD(wParam));
+      // In the background the screen belongs to the shell, as for the camera program.
+      if (LOWORD(wParam) == WA_INACTIVE)
+        GXSuspend();
+      else
+        GXResume();
       return 0;
     case WM_DESTROY:
       std::puts("destroy");

@@ -35,6 +35,8 @@ TEST(InputScript, StepsAndTheirArguments) {
       "0 deactivate\n"
       "0 activate\n"
       "0 switch\n"
+      "0 freeze\n"
+      "0 unfreeze\n"
       "0 screenshot  shots/after photo.png \n"
       "0 close\n",
       "demo.txt");
@@ -50,8 +52,9 @@ TEST(InputScript, StepsAndTheirArguments) {
       {0, ScriptStep::key, '7', 0, 0, "", 7},       {0, ScriptStep::key, 0x71, 0, 0, "", 8},
       {2000, ScriptStep::tap, 0, 10, 300, "", 9},   {0, ScriptStep::deactivate, 0, 0, 0, "", 10},
       {0, ScriptStep::activate, 0, 0, 0, "", 11},   {0, ScriptStep::switchTask, 0, 0, 0, "", 12},
-      {0, ScriptStep::screenshot, 0, 0, 0, "shots/after photo.png", 13},
-      {0, ScriptStep::close, 0, 0, 0, "", 14},
+      {0, ScriptStep::freeze, 0, 0, 0, "", 13},     {0, ScriptStep::unfreeze, 0, 0, 0, "", 14},
+      {0, ScriptStep::screenshot, 0, 0, 0, "shots/after photo.png", 15},
+      {0, ScriptStep::close, 0, 0, 0, "", 16},
   };
   ASSERT_EQ(steps.size(), std::size(expected));
   for (size_t i = 0; i < steps.size(); ++i) {
@@ -146,6 +149,28 @@ TEST_F(ScriptedProbe, KeysTapsActivationAndScreenshotReachTheProgramInOrder) {
   // Taken after the program had handled the Action key: the whole screen in its colour.
   EXPECT_EQ(picture.at(0, 0), widen565(probeColour(0x0D)));
   EXPECT_EQ(picture.at(239, 319), widen565(probeColour(0x0D)));
+}
+
+TEST_F(ScriptedProbe, InTheBackgroundTheHomeScreenShowsAndFreezes) {
+  auto result = run("0 key Action\n"
+                    "0 deactivate\n"
+                    "300 freeze\n"
+                    "200 screenshot " + folder + "/a.png\n"
+                    "300 screenshot " + folder + "/b.png\n"
+                    "0 unfreeze\n"
+                    "400 screenshot " + folder + "/c.png\n"
+                    "0 close\n");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  Picture a, b, c;
+  ASSERT_TRUE(readPng(folder + "/a.png", a));
+  ASSERT_TRUE(readPng(folder + "/b.png", b));
+  ASSERT_TRUE(readPng(folder + "/c.png", c));
+  size_t probeColoured = 0;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) probeColoured += a.at(x, y) == widen565(probeColour(0x0D));
+  EXPECT_LT(probeColoured, a.rgb.size() / 3 / 2);  // the shell drew over the program's picture
+  EXPECT_EQ(a.rgb, b.rgb);                          // frozen: nothing moves
+  EXPECT_NE(b.rgb, c.rgb);                          // moving again
 }
 
 TEST_F(ScriptedProbe, TapsNeedATouchScreen) {

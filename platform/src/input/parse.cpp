@@ -72,6 +72,8 @@ std::vector<ScriptStep> parseInputScript(const std::string &text, const std::str
       {"activate", ScriptStep::activate},
       {"deactivate", ScriptStep::deactivate},
       {"switch", ScriptStep::switchTask},
+      {"freeze", ScriptStep::freeze},
+      {"unfreeze", ScriptStep::unfreeze},
       {"screenshot", ScriptStep::screenshot},
       {"close", ScriptStep::close},
   };

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "device/display.h"
+#include "device/home_screen.h"
 #include "platform/input_script.h"
 #include "windows/internal.h"
 
@@ -87,6 +88,8 @@ class Runner {
       case ScriptStep::activate: device::userAction(device::InputEvent::activate); break;
       case ScriptStep::deactivate: device::userAction(device::InputEvent::deactivate); break;
       case ScriptStep::switchTask: device::userAction(device::InputEvent::switchTask); break;
+      case ScriptStep::freeze: device::freezeHomeScreen(true); break;
+      case ScriptStep::unfreeze: device::freezeHomeScreen(false); break;
       case ScriptStep::screenshot:
         if (!device::display().savePng(step.file))
           std::fprintf(stderr, "handset input: line %d: cannot write %s\n", step.line, step.file.c_str());
