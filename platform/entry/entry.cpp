@@ -6,6 +6,7 @@
 #include <string>
 
 #include "device/home_screen.h"
+#include "platform/session.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
 
@@ -48,6 +49,7 @@ int main(int argc, char **argv) {
     if (i > 1) commandLine.push_back(u' ');
     appendUtf16(commandLine, argv[i]);
   }
+  platform::joinSession();    // one of the handset's programs, seen by the others
   device::startHomeScreen();  // the handset's shell, under the program
   const int result = WinMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), SW_SHOW);
   device::stopHomeScreen();

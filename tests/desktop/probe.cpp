@@ -1,9 +1,11 @@
 // A small handset program for the desktop tests. "window TITLE" opens a full-screen window
 // (one per title: a second start brings the first to the front and ends with 3), takes the
 // display and the keys through GAPI and prints on stdout every key, tap and activation change
-// it gets; each key fills the display with its colour, and the display is given up while the
-// window is in the background. "find TITLE" brings a running window
-// to the front (exit code 1) or finds none (0).
+// it gets; each key fills the display with its colour, Escape closes the window, and the
+// display is given up while the window is in the background. "find TITLE" brings a running
+// window to the front (exit code 1) or finds none (0). "event NAME MS" opens the named
+// auto-reset event, says whether it is "new" or "existed", waits up to MS for it ("signalled"
+// or "timeout") and, with MS 0, sets it instead ("set").
 #include <gx.h>
 #include <windows.h>
 
@@ -35,6 +37,7 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_KEYDOWN:
       say("key 0x%02X", static_cast<unsigned>(wParam));
       fill(probeColour(static_cast<int>(wParam)));
+      if (wParam == VK_ESCAPE) DestroyWindow(window);
       return 0;
     case WM_LBUTTONDOWN:
       say("tap %u %u", LOWORD(lParam), HIWORD(lParam));
@@ -92,6 +95,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     HWND running = FindWindowW(kClass, title.c_str());
     if (!running) return 0;
     return SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1)) ? 1 : 5;
+  }
+  if (mode == u"event") {
+    size_t gap = title.rfind(u' ');
+    std::u16string name = title.substr(0, gap);
+    DWORD ms = 0;
+    for (char16_t c : title.substr(gap + 1)) ms = ms * 10 + (c - u'0');
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, name.c_str());
+    if (!event) return 7;
+    std::puts(GetLastError() == ERROR_ALREADY_EXISTS ? "existed" : "new");
+    std::fflush(stdout);
+    if (ms == 0) {
+      EventModify(event, EVENT_SET);
+      std::puts("set");
+    } else {
+      std::puts(WaitForSingleObject(event, ms) == WAIT_OBJECT_0 ? "signalled" : "timeout");
+    }
+    CloseHandle(event);
+    return 0;
   }
   return 6;
 }

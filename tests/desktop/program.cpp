@@ -61,7 +61,7 @@ Run Program::wait(std::chrono::milliseconds timeout) {
       break;
     }
     if (std::chrono::steady_clock::now() >= deadline) {
-      kill(pid_, SIGKILL);
+      ::kill(pid_, SIGKILL);
       waitpid(pid_, &status, 0);
       result_.exitCode = -1;
       break;
@@ -71,6 +71,12 @@ Run Program::wait(std::chrono::milliseconds timeout) {
   ended_ = true;
   result_.output = output();
   return result_;
+}
+
+void Program::kill() {
+  if (ended_) return;
+  ::kill(pid_, SIGKILL);
+  wait(std::chrono::seconds(10));
 }
 
 std::string Program::output() const {

@@ -24,6 +24,8 @@ class Program {
 
   // Waits for the end; kills the program after `timeout`.
   Run wait(std::chrono::milliseconds timeout);
+  // Ends it at once, as a crash would (nothing of its own clean-up runs).
+  void kill();
   // What it printed so far.
   std::string output() const;
   // Waits until the output contains `text`; false after `timeout` or when the program ended

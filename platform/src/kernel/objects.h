@@ -25,8 +25,11 @@ class Waitable : public KernelObject {
  public:
   std::condition_variable changed;
   virtual bool signalled() const = 0;
-  // Called for a wait that was satisfied (an auto-reset event resets).
-  virtual void consume() {}
+  // Ends a wait when signalled, taking what the wait takes (an auto-reset event resets).
+  virtual bool acquire() { return signalled(); }
+  // The state may change in another process, which cannot notify `changed`: waits look again
+  // every few milliseconds.
+  virtual bool polled() const { return false; }
 };
 
 // A thread started by CreateThread.

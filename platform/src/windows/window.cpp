@@ -1,11 +1,15 @@
 // Window classes and windows: creation, destruction, position, visibility and activation.
-// Handles are small numbers, multiples of four, never reused: the low bits stay free for the
-// handset's habit of or-ing 1 into a handle given to SetForegroundWindow.
+// Handles are multiples of four, never reused: the low bits stay free for the handset's habit
+// of or-ing 1 into a handle given to SetForegroundWindow. The high half of a handle is the
+// owning process, so that the handset's other programs can tell whose window it names.
+#include <unistd.h>
+
 #include <algorithm>
 #include <map>
 
 #include "crt/text.h"
 #include "windows/internal.h"
+#include "session/session.h"
 #include "shell/taskbar.h"
 
 namespace platform {
@@ -22,7 +26,7 @@ std::vector<WindowClass> classes;
 ATOM nextAtom = 0xC000;
 std::map<HWND, std::shared_ptr<Window>> windows;
 std::vector<HWND> creationOrder;
-uintptr_t nextHandle = 0x10000;
+uintptr_t nextHandle = static_cast<uintptr_t>(getpid()) << 32 | 0x10000;
 HWND activeWindow = nullptr;
 HWND lastActive = nullptr;  // the window active before the program went to the background
 
@@ -71,8 +75,10 @@ void activate(HWND window) {
   }
   if (previous && IsWindow(previous))
     SendMessageW(previous, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(window));
-  if (window)
+  if (window) {
     SendMessageW(window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), reinterpret_cast<LPARAM>(previous));
+    session::foregroundTaken();
+  }
 }
 
 HWND windowToRestore() {
@@ -146,6 +152,7 @@ extern "C" HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR
     windows[handle] = window;
     creationOrder.push_back(handle);
   }
+  if (!parent) session::publishWindow(handle, window->className, window->text);
 
   CREATESTRUCTW create{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
                        windowName, IS_INTRESOURCE(className) ? nullptr : className, exStyle};
@@ -181,6 +188,7 @@ extern "C" BOOL WINAPI DestroyWindow(HWND handle) {
   }
   forgetWindow(*window->queue, handle);
   shellWindowGone(handle);
+  if (!window->parent) session::withdrawWindow(handle);
   return TRUE;
 }
 
@@ -247,7 +255,7 @@ extern "C" BOOL WINAPI GetClientRect(HWND handle, LPRECT rect) {
 extern "C" BOOL WINAPI SetForegroundWindow(HWND window) {
   HWND handle = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(window) & ~uintptr_t(3));
   HWND top = topLevelOf(handle);
-  if (!top) return FALSE;
+  if (!top) return session::activateForeign(handle);  // another program's window, or none
   // A minimised window comes back when it is brought to the front.
   if (std::shared_ptr<Window> w = findWindow(top)) {
     std::lock_guard<std::mutex> guard(tableLock);
@@ -277,14 +285,21 @@ extern "C" HWND WINAPI FindWindowW(LPCWSTR className, LPCWSTR windowName) {
     }
     if (classMatches && (!windowName || w->text == windowName)) return handle;
   }
-  return nullptr;
+  return session::findForeignWindow(className, windowName);
 }
 
 extern "C" BOOL WINAPI SetWindowTextW(HWND handle, LPCWSTR text) {
   std::shared_ptr<Window> window = findWindow(handle);
   if (!window) return FALSE;
-  std::lock_guard<std::mutex> guard(tableLock);
-  window->text = text ? text : u"";
+  std::u16string className, title = text ? text : u"";
+  bool topLevel;
+  {
+    std::lock_guard<std::mutex> guard(tableLock);
+    window->text = title;
+    className = window->className;
+    topLevel = !window->parent;
+  }
+  if (topLevel) session::publishWindow(handle, className, title);
   return TRUE;
 }
 
