@@ -139,8 +139,9 @@ void DrawVideo(TextRenderer *r, int32_t state, bool statusShown, uint32_t now) {
     At(r, 8, Bottom(r), kGreen);
     DrawText(r, text);
   }
+  if (state != STATE_CAPTURING || !time.avi) return;
   const uint32_t start = g_App.recorder.startTick;
-  if (state == STATE_CAPTURING && time.avi && now > start) {
+  if (now > start) {
     const uint32_t t = now - start;
     const uint32_t fps = uint32_t((uint64_t(time.newFrames) * 1000 + t / 2) / t);
     if (fps >= 1 && fps <= 29 && time.elapsed >= kFpsShownAfterMs) {
@@ -186,7 +187,8 @@ void DrawOverlay(TextRenderer *r) {
     g_App.blink ^= 1;
     g_App.blinkTick = now;
   }
-  const int32_t state = g_App.captureState.load(std::memory_order_relaxed);
+  // Acquire: the recording and series a capture state stands for were set up before it.
+  const int32_t state = g_App.captureState.load(std::memory_order_acquire);
   const bool menuShown = g_App.menu.shown.load(std::memory_order_relaxed);
 
   const char *status = LiveStatus(now);

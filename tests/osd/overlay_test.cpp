@@ -1,5 +1,8 @@
 // What the overlay draws, read back cell by cell with the readable font on a 240 × 320 screen
 // (30 columns, 20 lines upright).
+#include <atomic>
+#include <thread>
+
 #include "tests/osd/program_screen.h"
 
 namespace {
@@ -238,6 +241,36 @@ TEST_F(Overlay, BlinkChangesEveryHalfSecond) {
   g_App.blinkTick = GetTickCount() + 60000;  // the counter went back
   Compose();
   EXPECT_EQ(g_App.blink, 0);
+}
+
+// The frame thread composes while the main thread walks the menus, edits, switches the
+// capture mode and shows messages.
+TEST_F(Overlay, ComposesWhileTheMainThreadChangesTheMenus) {
+  std::atomic<bool> done{false};
+  std::atomic<uint32_t> compositions{0};
+  std::thread composer([&] {
+    while (!done.load()) {
+      DrawOverlay(&g_App.text);
+      ++compositions;
+    }
+  });
+  for (uint32_t i = 0; i < 3000 || compositions.load() < 100; ++i) {
+    MenuPage *page = &g_App.menu.pages[i % kMenuPageCount];
+    g_App.menu.current = page;
+    g_App.menu.shown = i & 1;
+    CursorNext(page);
+    page->editSaved = i % 3 == 0 ? 0 : -1;
+    g_App.settings[SET_CAPTURE_MODE]->index = int32_t(i % 3);
+    UpdateCapturePage(i % 3 != 1);
+    ShowStatus(i & 2 ? "Two" : "One", i & 4 ? 0 : 1);
+  }
+  ShowStatus("Last", 0);
+  g_App.menu.shown = 0;
+  done = true;
+  composer.join();
+  EXPECT_GT(compositions.load(), 0u);
+  Compose();
+  EXPECT_EQ(Cells(0, 19, 6), ".Last.");
 }
 
 }  // namespace
