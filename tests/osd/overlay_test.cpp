@@ -152,7 +152,7 @@ class Recording : public Overlay {
 };
 
 TEST_F(Recording, BlinkingStateTimeAndFrameRate) {
-  Recorded(300, 26, 2000);  // 12 s; 26 pictures in 2 s: 13 per second
+  Recorded(300, 13000, 1000000);  // 12 s of slots; 13 pictures per second since the start
   Blink(true);
   Compose();
   EXPECT_EQ(Cells(0, 19, 12), ".Rec ...12s.");
@@ -177,12 +177,13 @@ TEST_F(Recording, FrameRateShownOnlyInItsRange) {
     uint32_t slots, pictures, ms;
     const char *shown;
   } cases[] = {
-      {25, 25, 1000, "......"},    // 1000 ms recorded: too early
-      {26, 26, 1040, "fps:25"},    // 1040 ms: shown
-      {90, 90, 2000, "......"},    // 30 per second and more: not shown
-      {60, 58, 2000, "fps:29"},
-      {300, 1, 3000, "......"},    // below 1 per second
-      {300, 2, 3000, "fps:1."},
+      // Rates over 1000 s, so that a slow test run cannot change them.
+      {25, 25000, 1000000, "......"},  // 1000 ms recorded: too early
+      {26, 25000, 1000000, "fps:25"},  // 1040 ms: shown
+      {26, 30000, 1000000, "......"},  // 30 per second and more: not shown
+      {26, 29000, 1000000, "fps:29"},
+      {26, 499, 1000000, "......"},    // below 1 per second
+      {26, 1000, 1000000, "fps:1."},
   };
   for (const Case &c : cases) {
     Recorded(c.slots, c.pictures, c.ms);

@@ -20,6 +20,7 @@
 #include "pipeline/osd.h"
 #include "pipeline/overlay.h"
 #include "platform/files.h"
+#include "platform/kernel.h"
 #include "tests/osd/glyph_reader.h"
 
 class ProgramScreen : public ::testing::Test {
@@ -42,6 +43,7 @@ class ProgramScreen : public ::testing::Test {
   }
 
   void SetUp() override {
+    platform::setTickCount(0x40000000);  // far from 0, so that ticks long past are positive
     DeviceRecord device{};
     std::strcpy(device.oemName, "EMULATED HANDSET");
     device.modelCode = MODEL_UNKNOWN;

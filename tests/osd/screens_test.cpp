@@ -115,8 +115,8 @@ TEST_F(Screens, EditAboutRecordingAndStatus) {
   g_App.recorder.kind = RECORD_AVI;
   g_App.recorder.writer->frameInterval = 40;
   g_App.recorder.writer->slotCounter = 1000;
-  g_App.recorder.writer->newFrames = 240;
-  g_App.recorder.startTick = GetTickCount() - 40000;
+  g_App.recorder.writer->newFrames = 2400;  // 6 per second
+  g_App.recorder.startTick = GetTickCount() - 400000;
   Blink(true);
   Shoot("recording", 1);
 
