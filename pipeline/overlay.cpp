@@ -12,6 +12,7 @@
 #include "app/menus.h"
 #include "app/settings.h"
 #include "pipeline/osd.h"
+#include "pipeline/preview.h"
 
 namespace {
 
@@ -167,10 +168,14 @@ void DrawSeries(TextRenderer *r) {
 
 }  // namespace
 
+// Under ComposeBusy: a composition on another thread must never see the new line length
+// with the old origin and steps, which would draw past the picture.
 void SetOverlayTextOrientation() {
   Picture &screen = g_App.ScreenPicture;
+  TakeCompose(true);
   SetTextOrientation(&g_App.text, screen.pixels, uint32_t(screen.header.biWidth), uint32_t(screen.header.biHeight),
                      uint32_t(SettingValue(SET_SCREEN_ORIENTATION)));
+  ReleaseCompose();
 }
 
 void ShowStatus(const char *text, uint32_t duration) {

@@ -12,10 +12,6 @@
 #include "app/settings.h"
 #include "pipeline/overlay.h"
 
-namespace {
-
-constexpr uint32_t kPictureAlign = 32;
-
 // ComposeBusy: a taker that may not wait gives up at once; one that may waits for the holder,
 // who never waits for anything while holding it.
 bool TakeCompose(bool wait) {
@@ -27,6 +23,10 @@ bool TakeCompose(bool wait) {
 }
 
 void ReleaseCompose() { g_App.ComposeBusy.store(0, std::memory_order_release); }
+
+namespace {
+
+constexpr uint32_t kPictureAlign = 32;
 
 void ClearPicture(Picture &picture) {
   if (picture.pixels) std::memset(picture.pixels, 0, picture.header.biSizeImage);

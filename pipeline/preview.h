@@ -6,7 +6,8 @@
 // PreviewPicture (the frame thread's conversion, ClearPreview) or composes ScreenPicture
 // holds it. The frame thread never waits for it: a preview frame that finds it taken is
 // skipped, and a composer that finds it taken skips its redraw. Only the forced preview of a
-// saved still and ClearPreview, which must not be lost, wait for the current holder.
+// saved still, ClearPreview and a new text layout, which must not be lost, wait for the
+// current holder.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,10 @@ void ConvertPreview(const FrameDesc *frame, uint32_t orientation, uint32_t mode,
                     uint32_t scratchBytes);
 // Copies a full screen of pixels into the display; null clears it to black.
 void BlitToDisplay(const uint16_t *pixels);
+// Takes ComposeBusy: waits for the holder when `wait`, else gives up at once (false). Also
+// held by whoever changes what a composition reads, such as the overlay's text layout.
+bool TakeCompose(bool wait);
+void ReleaseCompose();
 // Clears PreviewPicture to black and recomposes the screen.
 void ClearPreview();
 // PreviewPicture → ScreenPicture, the overlay over it, the result to the display; skipped when

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "pipeline/preview.h"
 #include "tests/osd/program_screen.h"
 
 namespace {
@@ -272,6 +273,36 @@ TEST_F(Overlay, ComposesWhileTheMainThreadChangesTheMenus) {
   EXPECT_GT(compositions.load(), 0u);
   Compose();
   EXPECT_EQ(Cells(0, 19, 6), ".Last.");
+}
+
+// Turning the screen while another thread composes: no composition sees half a layout.
+TEST_F(Overlay, TurningTheScreenWhileComposing) {
+  const size_t guard = 4096;
+  std::vector<uint16_t> block(240 * 320 + 2 * guard, kBackground);
+  Picture &screen = g_App.ScreenPicture;
+  screen.pixels = block.data() + guard;
+  g_App.menu.current = &g_App.menu.pages[PAGE_KEYS];  // long lines in every orientation
+  g_App.menu.shown = 1;
+  std::atomic<bool> done{false};
+  std::atomic<uint32_t> compositions{0};
+  std::thread composer([&] {
+    while (!done.load()) {
+      if (!TakeCompose(false)) continue;
+      DrawOverlay(&g_App.text);
+      ReleaseCompose();
+      ++compositions;
+    }
+  });
+  for (uint32_t i = 0; i < 2000 || compositions.load() < 100; ++i) {
+    g_App.settings[SET_SCREEN_ORIENTATION]->index = int32_t(i % 4);
+    SetOverlayTextOrientation();
+  }
+  done = true;
+  composer.join();
+  for (size_t i = 0; i < guard; ++i) {
+    ASSERT_EQ(block[i], kBackground) << i;
+    ASSERT_EQ(block[guard + 240 * 320 + i], kBackground) << i;
+  }
 }
 
 }  // namespace
