@@ -168,13 +168,15 @@ void DrawSeries(TextRenderer *r) {
 
 }  // namespace
 
+// Screen orientation 0 is the landscape view, the top of the picture at the screen's left
+// edge, so its text runs up the screen's columns: text orientation 3; the others follow.
 // Under ComposeBusy: a composition on another thread must never see the new line length
 // with the old origin and steps, which would draw past the picture.
 void SetOverlayTextOrientation() {
   Picture &screen = g_App.ScreenPicture;
   TakeCompose(true);
   SetTextOrientation(&g_App.text, screen.pixels, uint32_t(screen.header.biWidth), uint32_t(screen.header.biHeight),
-                     uint32_t(SettingValue(SET_SCREEN_ORIENTATION)));
+                     (uint32_t(SettingValue(SET_SCREEN_ORIENTATION)) + 3) & 3);
   ReleaseCompose();
 }
 

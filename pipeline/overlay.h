@@ -9,8 +9,9 @@
 // ComposeBusy.
 void DrawOverlay(TextRenderer *renderer);
 
-// Lays the program's renderer over ScreenPicture in the screen orientation (#35); at start-up
-// and whenever the orientation or the picture changes.
+// Lays the program's renderer over ScreenPicture for the screen orientation (#35): text
+// orientation #35 + 3, modulo 4 (0 is the landscape view). At start-up and whenever the
+// orientation or the picture changes; waits for a composition in progress.
 void SetOverlayTextOrientation();
 
 // Shows a status message on the bottom line for duration ms (0: until replaced); the text

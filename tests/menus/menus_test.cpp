@@ -166,7 +166,7 @@ TEST_F(Menus, PageShowsLabelsValuesAndCursor) {
   EXPECT_EQ(Line(0), ".General......................");
   EXPECT_EQ(Line(1), " Backlight..:Always on........");  // values after the widest label
   EXPECT_EQ(Line(2), " Camera mode:Normal...........");
-  EXPECT_EQ(Line(3), ">Orientation:0 deg............");
+  EXPECT_EQ(Line(3), ">Orientation:90 deg...........");  // the upright test screen
   EXPECT_EQ(Line(4), " Preview fps:MAX..............");  // item 3 hidden in camera mode
   EXPECT_EQ(Line(5), " Advanced.....................");
   EXPECT_EQ(Line(10), std::string(30, '.'));
@@ -197,7 +197,7 @@ TEST_F(Menus, EditedSettingListsItsRows) {
   advanced->cursor = 5;  // "FDelay": #1, 0 to 9990 in steps of 10
   g_App.settings[SET_FLASH_SOUND_DELAY]->index = 19;
   advanced->editSaved = 19;
-  Lay(240, 160, 0);  // 10 lines
+  Lay(240, 160, 1);  // upright: 10 lines
   DrawMenu(&g_App.text, advanced);
   EXPECT_EQ(Cells(0, 0, 8), ".FDelay.");
   for (uint32_t line = 1; line < 9; ++line) EXPECT_EQ(Cells(0, line, 5), " " + std::to_string((10 + line) * 10) + ".") << line;
@@ -212,7 +212,7 @@ TEST_F(Menus, EditedSettingListsItsRows) {
   EXPECT_EQ(Cells(0, 3, 4), ">20.");
 
   // The preview mode of the capture mode in force shows what the last preview cost.
-  Lay(240, 320, 0);
+  Lay(240, 320, 1);
   g_App.PreviewCost = 12;
   MenuPage *capture = &Page(PAGE_CAPTURE);
   capture->cursor = 4;

@@ -16,7 +16,7 @@ const std::string kHint1(1, '\1');  // glyph 1 (code 2): the Action hint
 TEST_F(Overlay, PreviewShowsModeZoomSizeAndHints) {
   Compose();
   EXPECT_EQ(Line(0), " Photo >..............100%." + kHint0 + "..");
-  EXPECT_EQ(Line(19), "." + kHint1 + std::string(21, '.') + "640x480");
+  EXPECT_EQ(Line(19), "." + kHint1 + std::string(21, '.') + "480x640");  // upright: turned
   EXPECT_EQ(Colour(1, 0), kGreen);
   EXPECT_EQ(Colour(27, 0), kWhite);
   EXPECT_EQ(Colour(1, 19), kWhite);
@@ -29,6 +29,41 @@ TEST_F(Overlay, PreviewShowsModeZoomSizeAndHints) {
   g_App.settings[SET_CAPTURE_MODE]->index = 2;
   Compose();
   EXPECT_EQ(Cells(0, 0, 12), "< Interval .");
+}
+
+// The screen orientation turns the text so that the menu hint sits in the corner a tap ends
+// the program with, and the Action hint in the corner a tap turns the screen with.
+TEST_F(Overlay, HintsSitInTheTapCornersOfEachOrientation) {
+  enum Corner { TOP_LEFT, TOP_RIGHT, BOTTOM_RIGHT, BOTTOM_LEFT };
+  struct Case {
+    int32_t orientation;
+    Corner closing, turning;
+  } cases[] = {{0, TOP_LEFT, BOTTOM_RIGHT}, {1, TOP_RIGHT, BOTTOM_LEFT}, {2, BOTTOM_RIGHT, TOP_LEFT},
+               {3, BOTTOM_LEFT, TOP_RIGHT}};
+  // Whether both ends of the cell lie in the corner's 32 × 32 square of the 240 × 320 screen.
+  auto cellIn = [this](uint32_t column, uint32_t row, Corner corner) {
+    const TextRenderer &r = g_App.text;
+    for (uint32_t d : {0u, 1u}) {
+      const ptrdiff_t offset = ptrdiff_t(row * r.charHeight + d * 15) * r.yStep +
+                               ptrdiff_t(column * r.charWidth + d * 7) * r.xStep;
+      const ptrdiff_t at = r.origin + offset - picture_.data();
+      const ptrdiff_t x = at % 240, y = at / 240;
+      const bool left = x < 32, right = x >= 240 - 32, top = y < 32, bottom = y >= 320 - 32;
+      const bool in[] = {top && left, top && right, bottom && right, bottom && left};
+      if (!in[corner]) return false;
+    }
+    return true;
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.orientation);
+    Lay(240, 320, uint32_t(c.orientation));
+    Compose();
+    const TextRenderer &r = g_App.text;
+    EXPECT_EQ(Cells(r.columns - 3, 0, 1), kHint0);
+    EXPECT_TRUE(cellIn(r.columns - 3, 0, c.closing));
+    EXPECT_EQ(Cells(1, r.rows - 1, 1), kHint1);
+    EXPECT_TRUE(cellIn(1, r.rows - 1, c.turning));
+  }
 }
 
 TEST_F(Overlay, SizeAndZoomFollowTheGeometry) {
@@ -95,7 +130,7 @@ TEST_F(Overlay, HintsOnlyWhereTheyApply) {
   Compose();
   EXPECT_EQ(Line(4), "To start screen capture,......");
   EXPECT_EQ(Line(8), "run Mirantel again............");  // its full stop reads as a blank
-  Lay(240, 320, 1);  // 40 columns: centred block
+  Lay(240, 320, 0);  // landscape, 40 columns: centred block
   Compose();
   EXPECT_EQ(Cells(0, 6, 32), ".....Mirantel will be minimized.");
   g_App.menu.shown = 1;
@@ -128,7 +163,7 @@ TEST_F(Overlay, MenuReplacesTheSelector) {
   Compose();
   EXPECT_EQ(Cells(0, 0, 6), ".Menu.");
   EXPECT_EQ(Cells(0, 1, 8), ">General");
-  EXPECT_EQ(Cells(23, 19, 7), "640x480");  // the size stays
+  EXPECT_EQ(Cells(23, 19, 7), "480x640");  // the size stays
   EXPECT_EQ(Cells(0, 19, 3), "...");       // no Action hint with the menu up
 }
 

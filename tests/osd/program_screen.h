@@ -51,7 +51,7 @@ class ProgramScreen : public ::testing::Test {
     device.height = 320;
     Prepare(device, false);
     UseReadableFont();
-    Lay(240, 320, 0);
+    Lay(240, 320, 1);  // upright: 30 columns, 20 lines
   }
   void TearDown() override {
     if (g_App.recorder.writer) DestroyAviWriter(g_App.recorder.writer);
@@ -89,7 +89,7 @@ class ProgramScreen : public ::testing::Test {
     g_App.text.pageSize = kFontWords;
   }
 
-  // A screen of width × height in the given orientation (setting #35).
+  // A screen of width × height in the given screen orientation (#35: 1 upright, 0 landscape).
   void Lay(uint32_t width, uint32_t height, uint32_t orientation) {
     picture_.assign(size_t(width) * height, kBackground);
     Picture &screen = g_App.ScreenPicture;

@@ -1,28 +1,41 @@
-// Screenshots of the composed screen with the shipped font over a camera-like picture, in
-// every orientation, compared with the reference pictures in reference/. Each run writes its
+// Screenshots of the handset's display: a camera frame through the preview, the overlay
+// over it with the shipped font, composed and blitted as the program does, in every screen
+// orientation, compared with the reference pictures in reference/. Each run writes its
 // pictures to screens/ in the build folder; PELKAVO_UPDATE_REFERENCES=1 writes them over the
 // references instead (look at them before committing).
+#include <gx.h>
 #include <png.h>
 
 #include <cstdlib>
 #include <fstream>
 
 #include "device/display.h"
+#include "pipeline/preview.h"
 #include "tests/osd/program_screen.h"
 
 namespace {
 
-// A smooth colour field with a dark and a light band, so that text shows over both.
-std::vector<uint16_t> CameraPicture(uint32_t width, uint32_t height) {
-  std::vector<uint16_t> pixels(size_t(width) * height);
-  for (uint32_t y = 0; y < height; ++y)
-    for (uint32_t x = 0; x < width; ++x) {
-      uint32_t r = x * 31 / width, g = y * 63 / height, b = ((x + y) / 12) & 31;
-      if (y / 40 == 3) r = g = b = 0;                  // dark band
-      if (y / 40 == 5) r = 31, g = 63, b = 31;         // light band
-      pixels[size_t(y) * width + x] = uint16_t(r << 11 | g << 5 | b);
+// A 640 × 480 camera frame in RGB 565: eight colour bars over a grey ramp, and a white
+// block in the top-left corner so that the turn of the picture shows.
+std::vector<uint8_t> CameraFrame() {
+  static const uint16_t kBars[8] = {0xFFFF, 0xFFE0, 0x07FF, 0x07E0, 0xF81F, 0xF800, 0x001F, 0x0000};
+  std::vector<uint8_t> frame(640 * 480 * 2);
+  for (uint32_t y = 0; y < 480; ++y)
+    for (uint32_t x = 0; x < 640; ++x) {
+      uint16_t pixel = kBars[x / 80];
+      if (y >= 320) {
+        uint32_t level = x * 31 / 639;
+        pixel = uint16_t(level << 11 | level << 6 | level);
+      }
+      if (x < 96 && y < 96) pixel = 0xFFFF;
+      frame[(y * 640 + x) * 2] = uint8_t(pixel);
+      frame[(y * 640 + x) * 2 + 1] = uint8_t(pixel >> 8);
     }
-  return pixels;
+  return frame;
+}
+
+LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 std::vector<uint8_t> DecodeRgb(const std::vector<uint8_t> &png, uint32_t &width, uint32_t &height) {
@@ -47,15 +60,48 @@ class Screens : public ProgramScreen {
   void SetUp() override {
     ProgramScreen::SetUp();
     UseShippedFont();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = PlainProc;
+    wc.lpszClassName = u"ScreensTest";
+    RegisterClassW(&wc);
+    window_ = CreateWindowExW(0, u"ScreensTest", u"screens", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                              nullptr, nullptr);
+    ASSERT_NE(window_, nullptr);
+    ASSERT_EQ(GXOpenDisplay(window_, GX_FULLSCREEN), 1);
+    g_App.MainWindow = window_;
+    g_App.FullScreen = 1;
+    g_App.device.bitsPerPixel = 16;
+    g_App.ScreenPicture = Picture{};
+    ASSERT_EQ(SetPictureSize(&g_App.PreviewPicture, 240, 320), 1u);
+    ASSERT_EQ(SetPictureSize(&g_App.ScreenPicture, 240, 320), 1u);
+  }
+  void TearDown() override {
+    FreePicture(&g_App.PreviewPicture);
+    FreePicture(&g_App.ScreenPicture);
+    g_App.displayCache = nullptr;
+    g_App.MainWindow = nullptr;
+    g_App.FullScreen = 0;
+    GXCloseDisplay();
+    DestroyWindow(window_);
+    UnregisterClassW(u"ScreensTest", nullptr);
+    ProgramScreen::TearDown();
   }
 
-  // Composes the overlay over the camera picture on a 240 × 320 screen in the orientation and
-  // compares it with reference/<name>.png.
+  // The camera frame as the preview shows it for the camera's mounting (#41), the overlay
+  // over it in the screen orientation (#35), on the display; compared with
+  // reference/<name>.png.
   void Shoot(const std::string &name, uint32_t orientation) {
-    Lay(240, 320, orientation);
-    const std::vector<uint16_t> camera = CameraPicture(240, 320);
-    Compose(&camera);
-    const std::vector<uint8_t> png = device::encodePng(picture_.data(), 240, 320);
+    g_App.settings[SET_SCREEN_ORIENTATION]->index = int32_t(orientation);
+    SetOverlayTextOrientation();
+    std::vector<uint8_t> data = CameraFrame();
+    FrameDesc frame{data.data(), uint32_t(data.size()), FORMAT_RGB565, 640, 480};
+    ASSERT_TRUE(TakeCompose(true));
+    ConvertPreview(&frame, uint32_t(SettingValue(SET_MOUNTING)), PREVIEW_COLOUR, nullptr, 0);
+    ReleaseCompose();
+    ComposeAndBlit();
+    const device::Display &display = device::display();
+    ASSERT_EQ(display.width(), 240);
+    const std::vector<uint8_t> png = device::encodePng(display.pixels(), 240, 320);
     const std::string file = name + ".png";
     std::filesystem::create_directories(SCREENS_DIR);
     std::ofstream(std::string(SCREENS_DIR) + "/" + file, std::ios::binary)
@@ -79,6 +125,8 @@ class Screens : public ProgramScreen {
     EXPECT_EQ(differing, 0u) << name << ": pixels differ from the reference; this run's picture is "
                              << SCREENS_DIR << "/" << file;
   }
+
+  HWND window_ = nullptr;
 };
 
 TEST_F(Screens, PreviewInEveryOrientation) {
