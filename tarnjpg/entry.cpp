@@ -1,7 +1,9 @@
 // The library's only export.
 #include "tarnjpg/api.h"
 
-extern "C" __attribute__((visibility("default"))) uint32_t DllGetData(EncoderTable* table) {
+#include <windows.h>
+
+extern "C" __declspec(dllexport) uint32_t DllGetData(EncoderTable* table) {
   if (!table) return 0;
   table->Create = tarnjpg::Create;
   table->Destroy = tarnjpg::Destroy;
