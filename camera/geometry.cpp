@@ -94,6 +94,7 @@ uint32_t ComputeGeometry(uint32_t sizeIndex, uint32_t aspect, uint32_t still, Ca
   g.captureHeight = chosen->height;
   uint32_t sw = s.width, sh = s.height;
   AspectCorrect(aspect, &sw, &sh);
+  if (sw == 0 || sh == 0) return 0;  // an aspect that leaves nothing of a tiny size
   const uint32_t factor = doubled ? 2 : 1;
   g.cropWidth = factor * sw;
   g.cropHeight = factor * sh;

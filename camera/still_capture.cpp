@@ -12,19 +12,17 @@ uint32_t CameraCapture(uint32_t restore, uint32_t repeat, uint32_t timeout) {
   c.StillFailed = 1;
   c.requestedKind = STREAM_STILL;
   c.repeat = uint8_t(repeat != 0);
-  bool failed;
-  if (Reconfigure(1)) {
-    WaitForSingleObject(c.StillDoneEvent, timeout);
-    failed = c.StillFailed != 0;
-  } else {
-    // A refused still must not stay pending for the next stream the fall-back starts.
+  const bool started = Reconfigure(1) != 0;
+  if (started) WaitForSingleObject(c.StillDoneEvent, timeout);
+  const bool failed = !started || c.StillFailed != 0;
+  if (failed) {
+    // A still that never came must not stay pending: not for the next stream (a stopped
+    // camera keeps the request until it starts) and not as the next preview frame.
     c.requestedKind = STREAM_PREVIEW;
     c.repeat = 0;
-    FormatFallback();
-    failed = true;
+    c.MoreFrames = 0;
   }
-  // A still that never came must not turn the next preview frame into one.
-  if (failed) c.MoreFrames = 0;
+  if (!started) FormatFallback();
   if (restore || failed) Reconfigure(1);
   if (failed) ClearPreview();
   return failed ? 0 : 1;

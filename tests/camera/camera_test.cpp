@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/capture_control.h"
 #include "camera/camera_options.h"
 #include "camera/screen_source.h"
 #include "camera_state.h"
 #include "capture/encoder.h"
+#include "frame_sink.h"
 
 namespace {
 
@@ -30,13 +30,6 @@ struct Fake {
   std::thread answer;
 };
 Fake *g_fake;
-
-}  // namespace
-
-// Capture control's fall-back, as the Camera sees it: one more entry in the call log.
-void FormatFallback() { g_fake->calls.push_back("fallback"); }
-
-namespace {
 
 void Log(const std::string &s) { g_fake->calls.push_back(s); }
 
@@ -106,6 +99,7 @@ class CameraTest : public testing::Test {
   void SetUp() override {
     g_fake = &fake;
     ResetCamera();
+    ResetSink();
     g_App.device.modelCode = 2;
     g_App.device.osMajorVersion = 4;
     CameraInit(&g_App.device);
@@ -380,11 +374,23 @@ TEST_F(CameraTest, ARefusedStillFallsBackAndLeavesNoStillPending) {
   Camera &c = g_App.camera;
   fake.formatResult = 0;
   EXPECT_EQ(CameraCapture(0, 1, 5000), 0u);
-  EXPECT_EQ(fake.calls, (Calls{"stop", "format 640x480 0", "fallback"}));
+  EXPECT_EQ(fake.calls, (Calls{"stop", "format 640x480 0"}));
+  EXPECT_EQ(g_sink.fallbacks, 1u);
   EXPECT_EQ(c.requestedKind, uint32_t(STREAM_PREVIEW));
   EXPECT_FALSE(c.repeat);
   EXPECT_FALSE(c.MoreFrames);
   EXPECT_TRUE(c.StillFailed);
+}
+
+TEST_F(CameraTest, AStillOnAStoppedCameraFailsAndIsNotTakenLater) {
+  Open();
+  Camera &c = g_App.camera;
+  EXPECT_EQ(CameraCapture(1, 1, 20), 0u);
+  EXPECT_TRUE(fake.calls.empty());
+  // The preview that starts next is a preview, not the still that never came.
+  ASSERT_EQ(StartStream(), 1u);
+  EXPECT_EQ(fake.calls, (Calls{"start 0"}));
+  EXPECT_FALSE(c.MoreFrames);
 }
 
 TEST_F(CameraTest, CloseStopsFirst) {

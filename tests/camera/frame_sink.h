@@ -1,5 +1,6 @@
-// Stands in for the frame pipeline in the camera tests: OnFrame counts the frames a source
-// delivers and keeps a copy of the latest one.
+// Stands in for the frame pipeline and capture control in the camera tests: OnFrame counts the
+// frames a source delivers, keeps a copy of the latest one and answers a still request as the
+// pipeline does; FormatFallback counts the fall-backs.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,8 @@
 
 struct FrameSink {
   std::atomic<uint32_t> frames{0};
+  std::atomic<uint32_t> stills{0};  // frames taken as the requested still
+  uint32_t fallbacks = 0;
   // The latest frame; read it only while no source is streaming.
   FrameDesc last{};
   std::vector<uint8_t> data;

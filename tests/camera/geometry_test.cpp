@@ -87,6 +87,9 @@ TEST(ComputeGeometry, RefusesSizesOutsideTheListAndLeavesTheRecord) {
   EXPECT_EQ(ComputeGeometry(2, 0, 1, &g), 0u);
   EXPECT_EQ(ComputeGeometry(1, 0, 1, &g), 0u);  // an empty capability
   EXPECT_EQ(g.captureWidth, 77u);
+  SetSizes(false, {{16, 8, UYVY}});
+  EXPECT_EQ(ComputeGeometry(0, 3, 0, &g), 0u);  // 9:16 leaves no width
+  EXPECT_EQ(g.captureWidth, 77u);
   // An empty capability is never a candidate for another size.
   ASSERT_EQ(ComputeGeometry(0, 0, 1, &g), 1u);
   EXPECT_EQ(g.captureWidth, 320u);

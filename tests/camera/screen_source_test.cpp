@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/settings.h"
+#include "camera/camera.h"
 #include "camera/lcd_planes.h"
 #include "camera/screen_source.h"
 #include "camera_state.h"
 #include "device/display.h"
+#include "frame_sink.h"
 #include "device/lcd.h"
 #include "device/profile.h"
 
@@ -155,6 +159,109 @@ TEST(ScreenStream, TheFrameBufferIsSizedFromTheDisplay) {
   p.cropRight = 1023, p.cropBottom = 1023;  // larger than anything the source offers
   EXPECT_EQ(ScreenSource.Start(uintptr_t(&p), 0, 0, 0), 0u);
   EXPECT_EQ(ScreenSource.Close(0, 0, 0, 0), 1u);
+}
+
+// The capture thread: frames at the frame interval, colour bars outside screen capture,
+// and the Camera running the screen source through a still.
+class ScreenThreadTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetCamera();
+    ResetSink();
+    g_App.device.width = 240;
+    g_App.device.height = 320;
+    g_App.device.bitsPerPixel = 16;
+    g_App.device.frameBuffer = reinterpret_cast<uint8_t *>(screen.data());
+    g_App.settings[SET_VIDEO_INTERVAL] = &interval;
+  }
+  void TearDown() override {
+    g_App.settings[SET_VIDEO_INTERVAL] = nullptr;
+    g_App.device.frameBuffer = nullptr;
+  }
+  void Interval(int32_t ms) { ShapeArithmetic(interval, 1, ms, 0, 0); }
+  // Waits (generously) until the sink has seen n frames.
+  static bool WaitForFrames(uint32_t n) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (g_sink.frames < n) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+
+  std::vector<uint16_t> screen = std::vector<uint16_t>(240 * 320, 0x1234);
+  OptionList interval{};
+};
+
+TEST_F(ScreenThreadTest, ColourBarsFlowUnlessTheIntervalHoldsThemBack) {
+  struct Case {
+    int32_t interval;
+    bool paced;
+  } const cases[] = {
+      {0, false},     // as fast as the thread loops
+      {5000, false},  // more than 2048 ms ahead: not waited for
+      {300, true},
+  };
+  uint32_t mode = 2;
+  ASSERT_EQ(ScreenSource.Open(uintptr_t(&mode), 0, 0, 0), 1u);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.interval);
+    Interval(c.interval);
+    ResetSink();
+    StreamParams p{};
+    p.cropLeft = 16, p.cropTop = 8, p.cropRight = 16 + 63, p.cropBottom = 8 + 7;
+    ASSERT_EQ(ScreenSource.Start(uintptr_t(&p), 0, 0, 0), 1u);
+    if (c.paced) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(900));
+    } else {
+      EXPECT_TRUE(WaitForFrames(5));
+    }
+    EXPECT_EQ(ScreenSource.Stop(0, 0, 0, 0), 1u);
+    const uint32_t seen = g_sink.frames;
+    // 900 ms hold at most four frames 300 ms apart; a slow machine only gives fewer.
+    if (c.paced) {
+      EXPECT_LE(seen, 4u);
+    }
+    ASSERT_GE(seen, 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(g_sink.frames, seen);  // nothing after Stop
+    const FrameDesc &f = g_sink.last;
+    EXPECT_EQ(f.format, uint32_t(FORMAT_UYVY));
+    EXPECT_EQ(f.width, 64u);
+    EXPECT_EQ(f.height, 8u);
+    ASSERT_EQ(f.size, 64u * 8 * 2);
+    for (uint32_t x = 0; x < 64; x += 2) {
+      const ColourBar &b = kColourBars[x / 8];
+      const uint8_t *pair = &g_sink.data[(7 * 64 + x) * 2];
+      ASSERT_EQ(pair[0], b.u) << x;
+      ASSERT_EQ(pair[1], b.y) << x;
+      ASSERT_EQ(pair[2], b.v) << x;
+    }
+  }
+  EXPECT_EQ(ScreenSource.Close(0, 0, 0, 0), 1u);
+}
+
+TEST_F(ScreenThreadTest, TheCameraCapturesAStillOfTheDisplay) {
+  Interval(0);
+  g_App.ScreenCaptureMode = 1;
+  CameraInit(&g_App.device);
+  ASSERT_EQ(g_App.camera.ops, &ScreenSource);
+  ASSERT_EQ(CameraOpen(), 1u);
+  ASSERT_EQ(Reconfigure(0), 1u);
+  ASSERT_EQ(StartStream(), 1u);
+  ASSERT_TRUE(WaitForFrames(2));
+  EXPECT_EQ(g_sink.stills, 0u);
+  EXPECT_EQ(CameraCapture(1, 0, 8192), 1u);
+  EXPECT_EQ(g_sink.stills, 1u);
+  EXPECT_TRUE(g_App.camera.streaming);
+  EXPECT_EQ(g_App.camera.activeKind, uint32_t(STREAM_PREVIEW));
+  EXPECT_EQ(CameraClose(), 1u);
+  const FrameDesc &f = g_sink.last;
+  EXPECT_EQ(f.format, uint32_t(FORMAT_RGB565));
+  EXPECT_EQ(f.width, 240u);
+  EXPECT_EQ(f.height, 320u);
+  ASSERT_EQ(g_sink.data.size(), 240u * 320 * 2);
+  EXPECT_EQ(std::memcmp(g_sink.data.data(), screen.data(), g_sink.data.size()), 0);
 }
 
 }  // namespace
