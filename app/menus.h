@@ -60,27 +60,44 @@ struct MenuState {
 constexpr uint16_t kMenuCursorColour = 0xF99F;
 constexpr uint16_t kMenuValueColour = 0xFFF0;
 
+// Setting up (start-up, main thread).
+
 // Builds the option lists (the Camera's must be filled), then every page: the items with
 // their labels from the language table, the items this handset or mode hides, and each
 // page's title, count, width, no parent, no edit and the cursor on its first selectable item.
 // The main page becomes current and the menu is hidden.
 void BuildPages(bool screenCapture);
-// Points main item 2 at the page of the current capture mode (#23) and the capture page's
-// items 0 to 4 at the still or the video settings.
-void UpdateCapturePage(uint32_t still);
-// The page of a capture mode's settings for the current value of #23.
-MenuPage *ModePage();
-bool IsModePage(const MenuPage *page);
-// Draws the page with the renderer from its first line (the overlay has set nothing else up).
-void DrawMenu(TextRenderer *renderer, const MenuPage *page);
 
+// The walk through the pages, for the controller and capture control (main thread). They
+// change the pages through the records themselves: g_App.menu.current (never null after
+// BuildPages), g_App.menu.shown, and per page cursor, parent (null: the main page) and
+// editSaved (-1: no edit). The item under the cursor is page->items[page->cursor]; its
+// setting is null for an action; a page is &g_App.menu.pages[PAGE_...]. A composition on
+// another thread draws whatever these hold.
+
+// Points main item 2 at the page of the current capture mode (#23) and the capture page's
+// items 0 to 4 at the still (still != 0) or the video settings. At start-up, after the
+// capture mode changes and after a reset.
+void UpdateCapturePage(uint32_t still);
+// The page of the current capture mode's settings (#23: photo, video or interval).
+MenuPage *ModePage();
+// Whether the page is one of the three capture-mode pages.
+bool IsModePage(const MenuPage *page);
 // Whether the cursor may rest on the item: it has a label that does not begin with "~".
 bool IsSelectable(const MenuItem &item);
-// Moves the cursor to the next / previous selectable item, wrapping around.
+// Moves the cursor to the next / previous selectable item, wrapping around past the last /
+// first item. Every page keeps an item that is never hidden, so the move ends on one.
 void CursorNext(MenuPage *page);
 void CursorPrevious(MenuPage *page);
 
-// Opens the file with the shell's default action, out of full screen while the viewer is in
-// front. 1 when the shell accepted it (full screen is then given back only when the program is
-// activated again), 0 when not (full screen taken back at once).
+// Opens the file with the shell's default action, leaving full screen first so that the
+// viewer can be seen. 1 when the shell accepted it (the program then stays behind the viewer
+// and takes full screen back when it is activated again), 0 when not (full screen is taken
+// back at once).
 uint32_t OpenWithShell(const WCHAR *path);
+
+// Drawing, by the overlay while the menu is shown (under ComposeBusy, any thread).
+
+// Draws the page with the renderer from its first line: the title, or while an edit is in
+// progress the edited label and the rows of its setting.
+void DrawMenu(TextRenderer *renderer, const MenuPage *page);
