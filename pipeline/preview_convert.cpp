@@ -1,8 +1,13 @@
 // ConvertPreview: a camera frame into PreviewPicture, nearest-neighbour scaled with its aspect
 // kept, turned for the mounting and centred on black. The walk uses 16.16 accumulators and
 // integer colour factors only.
+
+// Vector arguments of the inlined helpers never cross a call, so their ABI does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "app/appstate.h"
 #include "capture/encoder.h"
@@ -18,49 +23,105 @@ inline constexpr uint16_t PackRgb(int r, int g, int b) {
   return uint16_t(((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3));
 }
 
-struct GreyTable {
-  uint16_t pixel[256];
-};
-constexpr GreyTable MakeGreyTable() {
-  GreyTable t{};
-  for (int y = 0; y < 256; ++y) t.pixel[y] = PackRgb(y, y, y);
-  return t;
-}
-constexpr GreyTable kGrey = MakeGreyTable();
+// Sixteen samples at a time in the compiler's vector types (SSE2 or AVX2 here, chosen when the
+// program starts; NEON on the handset).
+typedef uint8_t U8x16 __attribute__((vector_size(16)));
+typedef int16_t I16x16 __attribute__((vector_size(32)));
+typedef uint16_t U16x16 __attribute__((vector_size(32)));
+typedef uint32_t U32x16 __attribute__((vector_size(64)));
+constexpr uint32_t kLanes = 16;
 
-// Eight samples at a time (the compiler's vector types: SSE2 here, NEON on the handset).
-typedef uint8_t U8x8 __attribute__((vector_size(8)));
-typedef int16_t I16x8 __attribute__((vector_size(16)));
-typedef uint16_t U16x8 __attribute__((vector_size(16)));
+// PREVIEW_PORTABLE builds the baseline code alone, so that the tests can check it on any host.
+#if defined(__x86_64__) && !defined(__AVX2__) && !defined(PREVIEW_PORTABLE)
+#define VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VECTOR_CLONES
+#endif
 
-inline I16x8 Load8(const uint8_t *p) {
-  U8x8 v;
-  std::memcpy(&v, p, 8);
-  return __builtin_convertvector(v, I16x8);
-}
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+#define ALWAYS_LAMBDA __attribute__((always_inline))
 
-inline I16x8 Clamp255(I16x8 v) {
-  const I16x8 zero = {}, top = zero + 255;
+ALWAYS_INLINE I16x16 Clamp255(I16x16 v) {
+  const I16x16 zero = {}, top = zero + 255;
   v = v < zero ? zero : v;
   return v > top ? top : v;
 }
 
-// A row of Y, U, V samples to RGB 565. The green term (183 V' + 88 U') >> 8 is split into
-// high and low bytes, which keeps it exact in 16 bits. n is rounded up to whole groups of
-// eight; the sample rows hold that many, dst gets n.
-void YuvRowToRgb565(uint16_t *dst, const uint8_t *ys, const uint8_t *us, const uint8_t *vs, uint32_t n) {
-  for (uint32_t i = 0; i < n; i += 8) {
-    I16x8 y = Load8(ys + i), u = Load8(us + i) - 128, v = Load8(vs + i) - 128;
-    I16x8 r = y + v + ((v * 103) >> 8);
-    I16x8 b = y + u + ((u * 197) >> 8);
-    I16x8 gv = v * 183, gu = u * 88;
-    I16x8 g = y - ((gv >> 8) + (gu >> 8) + (((gv & 255) + (gu & 255)) >> 8));
-    U16x8 ur = U16x8(Clamp255(r)), ug = U16x8(Clamp255(g)), ub = U16x8(Clamp255(b));
-    U16x8 pixels = ((ur & 0xF8) << 8) | ((ug & 0xFC) << 3) | (ub >> 3);
-    if (n - i >= 8)
-      std::memcpy(dst + i, &pixels, 16);
+ALWAYS_INLINE U16x16 Pack565(U16x16 r, U16x16 g, U16x16 b) {
+  return ((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3);
+}
+
+// Y, U' and V' (chroma less 128) to RGB 565. The green term (183 V' + 88 U') >> 8 is taken
+// as (91 V' + 44 U' + (V' >> 1)) >> 7, which is the same for every U' and V' and stays
+// within 16 bits.
+ALWAYS_INLINE U16x16 YuvToRgb565(I16x16 y, I16x16 u, I16x16 v) {
+  I16x16 r = y + v + ((v * 103) >> 8);
+  I16x16 b = y + u + ((u * 197) >> 8);
+  I16x16 g = y - ((v * 91 + u * 44 + (v >> 1)) >> 7);
+  return Pack565(U16x16(Clamp255(r)), U16x16(Clamp255(g)), U16x16(Clamp255(b)));
+}
+
+ALWAYS_INLINE void StorePixels(uint16_t *dst, U16x16 pixels, uint32_t n) {
+  if (n >= kLanes)
+    std::memcpy(dst, &pixels, sizeof pixels);
+  else
+    for (uint32_t k = 0; k < n; ++k) dst[k] = pixels[k];
+}
+
+template <class T>
+ALWAYS_INLINE T LoadAt(const uint8_t *p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Sixteen samples of type T at base + offsets[0..15], as one vector.
+template <class V, class T, size_t... I>
+ALWAYS_INLINE V GatherLanes(const uint8_t *base, const int32_t *offsets, std::index_sequence<I...>) {
+  return V{LoadAt<T>(base + offsets[I])...};
+}
+template <class V, class T>
+ALWAYS_INLINE V Gather(const uint8_t *base, const int32_t *offsets) {
+  return GatherLanes<V, T>(base, offsets, std::make_index_sequence<kLanes>());
+}
+
+// One destination row of planar samples in colour: luma[c] and chroma[c] are the offsets of
+// column c's samples from the row's starts in the three planes.
+ALWAYS_INLINE void PlanarRowToRgb565(uint16_t *dst, const uint8_t *y, const uint8_t *cb, const uint8_t *cr,
+                                     const int32_t *luma, const int32_t *chroma, uint32_t n) {
+  for (uint32_t i = 0; i < n; i += kLanes) {
+    I16x16 ys = __builtin_convertvector(Gather<U8x16, uint8_t>(y, luma + i), I16x16);
+    I16x16 us = __builtin_convertvector(Gather<U8x16, uint8_t>(cb, chroma + i), I16x16) - 128;
+    I16x16 vs = __builtin_convertvector(Gather<U8x16, uint8_t>(cr, chroma + i), I16x16) - 128;
+    StorePixels(dst + i, YuvToRgb565(ys, us, vs), n - i);
+  }
+}
+
+// One destination row of a UYVY frame in colour: group[c] is the byte offset from base of the
+// 32-bit group U Y0 V Y1 that holds the pixel of column c, and odd[c] all ones where that
+// pixel's luma is Y1. Both tables hold n rounded up to whole vectors.
+ALWAYS_INLINE void UyvyRowToRgb565(uint16_t *dst, const uint8_t *base, const int32_t *group, const uint16_t *odd,
+                                   uint32_t n) {
+  for (uint32_t i = 0; i < n; i += kLanes) {
+    U32x16 w = Gather<U32x16, uint32_t>(base, group + i);
+    U16x16 low = __builtin_convertvector(w & 0xFFFF, U16x16), high = __builtin_convertvector(w >> 16, U16x16);
+    U16x16 m = LoadAt<U16x16>(reinterpret_cast<const uint8_t *>(odd + i));
+    U16x16 y = ((low >> 8) & ~m) | ((high >> 8) & m);
+    StorePixels(dst + i, YuvToRgb565(I16x16(y), I16x16(low & 0xFF) - 128, I16x16(high & 0xFF) - 128), n - i);
+  }
+}
+
+// One destination row in grey: luma[c] is the byte offset from base of column c's sample, a
+// luma byte or a UYVY pixel (chroma byte, then luma).
+template <class Sample>
+ALWAYS_INLINE void GreyRowToRgb565(uint16_t *dst, const uint8_t *base, const int32_t *luma, uint32_t n) {
+  for (uint32_t i = 0; i < n; i += kLanes) {
+    U16x16 y;
+    if constexpr (sizeof(Sample) == 1)
+      y = __builtin_convertvector(Gather<U8x16, uint8_t>(base, luma + i), U16x16);
     else
-      for (uint32_t k = 0; k < n - i; ++k) dst[i + k] = pixels[k];
+      y = Gather<U16x16, uint16_t>(base, luma + i) >> 8;
+    StorePixels(dst + i, Pack565(y, y, y), n - i);
   }
 }
 
@@ -112,77 +173,112 @@ struct Target {
   uint32_t rows, columns;
 };
 
-// One plane walked by the accumulators; sample(p) gives the pixel of sample index p.
-template <class Sample>
-void DrawPlane(const Target &t, const Walk &walk, uint32_t step, Sample sample) {
-  int32_t offsets[kMaxColumns];
-  ColumnOffsets(offsets, t.columns, step, walk.xStride);
-  Rows row(walk, step);
-  uint16_t *dst = t.dst;
-  for (uint32_t r = 0; r < t.rows; ++r, dst += t.pitch, row.next())
-    for (uint32_t c = 0; c < t.columns; ++c) dst[c] = sample(row.at + offsets[c]);
+constexpr uint32_t kBand = 32;
+constexpr uint32_t kPadded = kMaxColumns + kLanes;
+
+// Runs the destination in spans: span(dst, b, c, n) draws n pixels from column c of row b of
+// the current band, after start(b) has recorded where that row begins. Upright, a span is a
+// whole row. Turned, the rows run down the frame's columns and neighbouring rows read
+// neighbouring bytes of the same frame rows; a band of rows is then done one vector's width of
+// columns at a time, so that the frame rows it reads stay in the cache.
+template <class Start, class Span>
+ALWAYS_INLINE void Tiles(const Target &t, bool turned, Start start, Span span) {
+  const uint32_t band = turned ? kBand : 1, width = turned ? kLanes : t.columns;
+  for (uint32_t r0 = 0; r0 < t.rows; r0 += band) {
+    const uint32_t rows = std::min(band, t.rows - r0);
+    for (uint32_t b = 0; b < rows; ++b) start(b);
+    uint16_t *dst = t.dst + size_t(r0) * t.pitch;
+    for (uint32_t c = 0; c < t.columns; c += width)
+      for (uint32_t b = 0; b < rows; ++b) span(dst + size_t(b) * t.pitch + c, b, c, std::min(width, t.columns - c));
+  }
 }
 
-// UYVY: the luma byte of pixel p is byte 2p + 1, its pair's U and V bytes 0 and 2 of the word
-// at 2p rounded down to 4. From a row start s the pair's offset depends only on the parity of s.
-struct UyvyOffsets {
-  int32_t luma[kMaxColumns];
-  int32_t pair[2][kMaxColumns];
-  UyvyOffsets(uint32_t columns, uint32_t step, ptrdiff_t xStride) {
-    int32_t at[kMaxColumns];
+// Column offsets padded to whole vectors; the spare entries repeat the first, which every row
+// can read.
+struct Columns {
+  int32_t at[kPadded];
+  Columns(uint32_t columns, uint32_t step, ptrdiff_t xStride, int32_t scale = 1) {
     ColumnOffsets(at, columns, step, xStride);
-    for (uint32_t c = 0; c < columns; ++c) {
-      luma[c] = 2 * at[c] + 1;
-      for (int32_t parity = 0; parity < 2; ++parity) pair[parity][c] = 2 * (at[c] - ((parity + at[c]) & 1));
-    }
+    for (uint32_t c = 0; c < columns; ++c) at[c] *= scale;
+    std::fill(at + columns, at + kPadded, columns ? at[0] : 0);
   }
 };
 
-void DrawUyvy(const Target &t, const uint8_t *data, const Walk &walk, uint32_t step, bool colour) {
-  UyvyOffsets o(t.columns, step, walk.xStride);
-  uint8_t ys[kMaxColumns + 8], us[kMaxColumns + 8], vs[kMaxColumns + 8];
+// One plane walked by the accumulators; sample(p) gives the pixel of sample index p.
+template <class Sample>
+void DrawPlane(const Target &t, const Walk &walk, uint32_t step, bool turned, Sample sample) {
+  const Columns o(t.columns, step, walk.xStride);
   Rows row(walk, step);
-  uint16_t *dst = t.dst;
-  for (uint32_t r = 0; r < t.rows; ++r, dst += t.pitch, row.next()) {
-    const uint8_t *base = data + 2 * row.at;
-    if (!colour) {
-      for (uint32_t c = 0; c < t.columns; ++c) dst[c] = kGrey.pixel[base[o.luma[c]]];
-      continue;
-    }
-    const int32_t *pair = o.pair[row.at & 1];
+  ptrdiff_t starts[kBand];
+  Tiles(
+      t, turned, [&](uint32_t b) { starts[b] = row.at, row.next(); },
+      [&](uint16_t *dst, uint32_t b, uint32_t c0, uint32_t n) {
+        for (uint32_t c = 0; c < n; ++c) dst[c] = sample(starts[b] + o.at[c0 + c]);
+      });
+}
+
+// Luma alone: of a plane of one byte per sample, or of UYVY pixels of two bytes.
+template <class Sample>
+VECTOR_CLONES void DrawGrey(const Target &t, const uint8_t *data, const Walk &walk, uint32_t step, bool turned) {
+  const Columns luma(t.columns, step, walk.xStride, sizeof(Sample));
+  Rows row(walk, step);
+  const uint8_t *bases[kBand];
+  Tiles(
+      t, turned, [&](uint32_t b) { bases[b] = data + sizeof(Sample) * row.at, row.next(); },
+      [&](uint16_t *dst, uint32_t b, uint32_t c, uint32_t n) ALWAYS_LAMBDA {
+        GreyRowToRgb565<Sample>(dst, bases[b], luma.at + c, n);
+      });
+}
+
+// UYVY: pixel q has its luma at byte 2q + 1 and shares the 32-bit group U Y0 V Y1 at byte
+// 2q rounded down to 4 with its pair. A row starting at pixel s reads column c at s + at[c];
+// the group's offset from byte 2s and the choice of Y0 or Y1 depend on the parity of s.
+VECTOR_CLONES void DrawUyvyColour(const Target &t, const uint8_t *data, const Walk &walk, uint32_t step, bool turned) {
+  int32_t at[kMaxColumns];
+  ColumnOffsets(at, t.columns, step, walk.xStride);
+  int32_t group[2][kPadded];
+  uint16_t odd[2][kPadded];
+  for (int32_t parity = 0; parity < 2; ++parity) {
     for (uint32_t c = 0; c < t.columns; ++c) {
-      ys[c] = base[o.luma[c]];
-      us[c] = base[pair[c]];
-      vs[c] = base[pair[c] + 2];
+      const bool second = (parity + at[c]) & 1;
+      group[parity][c] = 2 * at[c] - (second ? 2 : 0);
+      odd[parity][c] = second ? 0xFFFF : 0;
     }
-    YuvRowToRgb565(dst, ys, us, vs, t.columns);
+    std::fill(group[parity] + t.columns, group[parity] + kPadded, group[parity][0]);
+    std::fill(odd[parity] + t.columns, odd[parity] + kPadded, 0);
   }
+  Rows row(walk, step);
+  ptrdiff_t starts[kBand];
+  Tiles(
+      t, turned, [&](uint32_t b) { starts[b] = row.at, row.next(); },
+      [&](uint16_t *dst, uint32_t b, uint32_t c, uint32_t n) ALWAYS_LAMBDA {
+        const int parity = starts[b] & 1;
+        UyvyRowToRgb565(dst, data + 2 * starts[b], group[parity] + c, odd[parity] + c, n);
+      });
 }
 
 // Planar colour: the chroma planes are walked at half the step with strides of their own width.
-void DrawPlanarColour(const Target &t, const uint8_t *y, const uint8_t *cb, const uint8_t *cr, const Walk &luma,
-                      const Walk &chroma, uint32_t step) {
-  int32_t lumaAt[kMaxColumns], chromaAt[kMaxColumns];
-  ColumnOffsets(lumaAt, t.columns, step, luma.xStride);
-  ColumnOffsets(chromaAt, t.columns, step / 2, chroma.xStride);
-  uint8_t ys[kMaxColumns + 8], us[kMaxColumns + 8], vs[kMaxColumns + 8];
+VECTOR_CLONES void DrawPlanarColour(const Target &t, const uint8_t *y, const uint8_t *cb, const uint8_t *cr, const Walk &luma,
+                      const Walk &chroma, uint32_t step, bool turned) {
+  const Columns lumaAt(t.columns, step, luma.xStride), chromaAt(t.columns, step / 2, chroma.xStride);
   Rows lumaRow(luma, step), chromaRow(chroma, step / 2);
-  uint16_t *dst = t.dst;
-  for (uint32_t r = 0; r < t.rows; ++r, dst += t.pitch, lumaRow.next(), chromaRow.next()) {
-    const uint8_t *yRow = y + lumaRow.at, *cbRow = cb + chromaRow.at, *crRow = cr + chromaRow.at;
-    for (uint32_t c = 0; c < t.columns; ++c) {
-      ys[c] = yRow[lumaAt[c]];
-      us[c] = cbRow[chromaAt[c]];
-      vs[c] = crRow[chromaAt[c]];
-    }
-    YuvRowToRgb565(dst, ys, us, vs, t.columns);
-  }
+  ptrdiff_t lumaStarts[kBand], chromaStarts[kBand];
+  Tiles(
+      t, turned,
+      [&](uint32_t b) {
+        lumaStarts[b] = lumaRow.at, lumaRow.next();
+        chromaStarts[b] = chromaRow.at, chromaRow.next();
+      },
+      [&](uint16_t *dst, uint32_t b, uint32_t c, uint32_t n) ALWAYS_LAMBDA {
+        PlanarRowToRgb565(dst, y + lumaStarts[b], cb + chromaStarts[b], cr + chromaStarts[b], lumaAt.at + c,
+                          chromaAt.at + c, n);
+      });
 }
 
 // Bytes a frame of this format and size must hold; 0 for formats the converters do not read.
 uint64_t FrameBytes(uint32_t format, uint64_t w, uint64_t h) {
   switch (format) {
-    case FORMAT_UYVY:
+    case FORMAT_UYVY: return (w * h * 2 + 3) & ~uint64_t(3);  // whole groups of two pixels
     case FORMAT_RGB565: return w * h * 2;
     case FORMAT_RGB24: return w * h * 3;
     case FORMAT_YV12: return w * h + 2 * (w / 2) * (h / 2);
@@ -292,26 +388,27 @@ void ConvertPreview(const FrameDesc *frame, uint32_t orientation, uint32_t mode,
   const Target target{dst, screenW, rows, columns};
   const uint8_t *data = frame->data;
   switch (frame->format) {
-    case FORMAT_UYVY: DrawUyvy(target, data, walk, step, colour); break;
+    case FORMAT_UYVY:
+      if (colour)
+        DrawUyvyColour(target, data, walk, step, across);
+      else
+        DrawGrey<uint16_t>(target, data, walk, step, across);
+      break;
     case FORMAT_YV12:
       if (colour) {
         const uint8_t *cb = data + size_t(W) * H;
         const uint8_t *cr = cb + size_t(W / 2) * (H / 2);
-        DrawPlanarColour(target, data, cb, cr, walk, WalkFor(orientation, W / 2, H / 2), step);
+        DrawPlanarColour(target, data, cb, cr, walk, WalkFor(orientation, W / 2, H / 2), step, across);
       } else {
-        DrawPlane(target, walk, step, [data](ptrdiff_t p) { return kGrey.pixel[data[p]]; });
+        DrawGrey<uint8_t>(target, data, walk, step, across);
       }
       break;
     case FORMAT_RGB565:
-      DrawPlane(target, walk, step, [data](ptrdiff_t p) {
-        uint16_t v;
-        std::memcpy(&v, data + size_t(p) * 2, 2);
-        return v;
-      });
+      DrawPlane(target, walk, step, across, [data](ptrdiff_t p) { return LoadAt<uint16_t>(data + 2 * p); });
       break;
     case FORMAT_RGB24:
-      DrawPlane(target, walk, step, [data](ptrdiff_t p) {
-        const uint8_t *px = data + size_t(p) * 3;
+      DrawPlane(target, walk, step, across, [data](ptrdiff_t p) {
+        const uint8_t *px = data + 3 * p;
         return PackRgb(px[2], px[1], px[0]);
       });
       break;

@@ -95,7 +95,14 @@ std::vector<uint16_t> Model(const std::vector<uint8_t> &f, uint32_t format, uint
   return screen;
 }
 
-TEST(ConvertModel, EveryOrientationModeAndSizeMatchesThePlainWalk) {
+// Built twice: against the program's converter, and with the converter's baseline code alone.
+#ifdef PREVIEW_PORTABLE
+#define MODEL_SUITE ConvertModelPortable
+#else
+#define MODEL_SUITE ConvertModel
+#endif
+
+TEST(MODEL_SUITE, EveryOrientationModeAndSizeMatchesThePlainWalk) {
   struct Case {
     uint32_t format, w, h, screenW, screenH;
   } cases[] = {
