@@ -159,8 +159,9 @@ bool ScreenPicture(uint8_t **buffer, uint32_t *capacity, LcdPlanes *planes, Fram
   const uint32_t bytes = DisplayBytes();
   if (!d.frameBuffer || bytes > *capacity) return false;
   std::memcpy(*buffer, d.frameBuffer, bytes);
-  frame->data = *buffer;
-  frame->format = FORMAT_RGB565;
+  // The copy has the display's shape whatever size the stream was started with, as a plane
+  // of the LCD controller has its own; the pipeline cuts the capture window out of it.
+  *frame = {*buffer, bytes, FORMAT_RGB565, d.width, d.height};
   return true;
 }
 

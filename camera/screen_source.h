@@ -13,7 +13,8 @@ class LcdPlanes;
 // The source's next picture into *buffer (*capacity bytes; a large LCD plane may make it
 // larger): in screen-capture mode the top plane of the LCD controller (planes given and the
 // overlay-capture setting on) or else a copy of the display's frame buffer, outside it colour
-// bars. The frame comes in with the stream's size; false when there is no picture.
+// bars. The frame comes in with the stream's size, which the colour bars keep; the display and
+// the planes give their own. False when there is no picture.
 bool ScreenPicture(uint8_t **buffer, uint32_t *capacity, LcdPlanes *planes, FrameDesc *frame);
 
 // The eight colour bars, left to right.

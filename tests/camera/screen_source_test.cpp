@@ -120,6 +120,11 @@ TEST_F(ScreenPictureTest, ScreenCaptureCopiesTheDisplay) {
   EXPECT_EQ(f.format, uint32_t(FORMAT_RGB565));
   EXPECT_EQ(f.width, 240u);
   EXPECT_EQ(std::memcmp(buffer, device::display().pixels(), 240 * 320 * 2), 0);
+  f = Stream(96, 48);  // a stream of the capture window still gets the whole display
+  ASSERT_TRUE(ScreenPicture(&buffer, &capacity, nullptr, &f));
+  EXPECT_EQ(f.width, 240u);
+  EXPECT_EQ(f.height, 320u);
+  EXPECT_EQ(f.size, 240u * 320 * 2);
   g_App.device.frameBuffer = nullptr;  // no frame buffer known: no picture
   EXPECT_FALSE(ScreenPicture(&buffer, &capacity, nullptr, &f));
 }
