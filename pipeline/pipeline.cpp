@@ -115,8 +115,9 @@ void SwapChroma(const FrameDesc *frame) {
   uint8_t *data = frame->data;
   if (frame->format == FORMAT_UYVY) {
     for (uint32_t i = 0; i + 4 <= frame->size; i += 4) {
+      // U and V trade places; each pixel keeps its own luma.
       uint32_t w = LoadWord(data + i);
-      StoreWord(data + i, w << 16 | w >> 16);
+      StoreWord(data + i, (w & 0xFF00FF00) | (w & 0xFF) << 16 | (w >> 16 & 0xFF));
     }
   } else if (frame->format == FORMAT_YV12) {
     uint32_t lumaWords = frame->size / 4 * 2 / 3;

@@ -83,7 +83,6 @@ void FreePicture(Picture *picture) {
 void DrawPreview(const FrameDesc *frame, uint32_t force) {
   if (!g_App.FullScreen.load(std::memory_order_relaxed) && !force) return;
   FrameDesc local = *frame;
-  if (local.format == FORMAT_YUY2 || local.format == FORMAT_YVYU) local.format = FORMAT_UYVY;
   if (local.format == FORMAT_IYUV) local.format = FORMAT_YV12;
   if (g_App.ScreenCaptureMode && !force) {
     // The screen is never fed back into itself.

@@ -97,30 +97,39 @@ ALWAYS_INLINE void PlanarRowToRgb565(uint16_t *dst, const uint8_t *y, const uint
   }
 }
 
-// One destination row of a UYVY frame in colour: group[c] is the byte offset from base of the
-// 32-bit group U Y0 V Y1 that holds the pixel of column c, and odd[c] all ones where that
-// pixel's luma is Y1. Both tables hold n rounded up to whole vectors.
-ALWAYS_INLINE void UyvyRowToRgb565(uint16_t *dst, const uint8_t *base, const int32_t *group, const uint16_t *odd,
-                                   uint32_t n) {
+// The packed 4:2:2 layouts, each pixel pair one 32-bit group: UYVY is U Y0 V Y1, YUY2
+// Y0 U Y1 V, YVYU Y0 V Y1 U.
+template <uint32_t Format>
+constexpr bool kLumaFirst = Format != FORMAT_UYVY;
+
+// One destination row of a packed frame in colour: group[c] is the byte offset from base of the
+// group that holds the pixel of column c, and odd[c] all ones where that pixel is the pair's
+// second. Both tables hold n rounded up to whole vectors.
+template <uint32_t Format>
+ALWAYS_INLINE void PackedRowToRgb565(uint16_t *dst, const uint8_t *base, const int32_t *group, const uint16_t *odd,
+                                     uint32_t n) {
   for (uint32_t i = 0; i < n; i += kLanes) {
     U32x16 w = Gather<U32x16, uint32_t>(base, group + i);
-    U16x16 low = __builtin_convertvector(w & 0xFFFF, U16x16), high = __builtin_convertvector(w >> 16, U16x16);
+    U16x16 first = __builtin_convertvector(w & 0xFFFF, U16x16), second = __builtin_convertvector(w >> 16, U16x16);
+    const int lumaShift = kLumaFirst<Format> ? 0 : 8, chromaShift = 8 - lumaShift;
+    U16x16 c0 = (first >> chromaShift) & 0xFF, c1 = (second >> chromaShift) & 0xFF;
     U16x16 m = LoadAt<U16x16>(reinterpret_cast<const uint8_t *>(odd + i));
-    U16x16 y = ((low >> 8) & ~m) | ((high >> 8) & m);
-    StorePixels(dst + i, YuvToRgb565(I16x16(y), I16x16(low & 0xFF) - 128, I16x16(high & 0xFF) - 128), n - i);
+    U16x16 y = (((first >> lumaShift) & 0xFF) & ~m) | (((second >> lumaShift) & 0xFF) & m);
+    U16x16 u = Format == FORMAT_YVYU ? c1 : c0, v = Format == FORMAT_YVYU ? c0 : c1;
+    StorePixels(dst + i, YuvToRgb565(I16x16(y), I16x16(u) - 128, I16x16(v) - 128), n - i);
   }
 }
 
 // One destination row in grey: luma[c] is the byte offset from base of column c's sample, a
-// luma byte or a UYVY pixel (chroma byte, then luma).
-template <class Sample>
+// luma byte, or a packed pixel's two bytes whose luma lies at bit shift.
+template <class Sample, int Shift>
 ALWAYS_INLINE void GreyRowToRgb565(uint16_t *dst, const uint8_t *base, const int32_t *luma, uint32_t n) {
   for (uint32_t i = 0; i < n; i += kLanes) {
     U16x16 y;
     if constexpr (sizeof(Sample) == 1)
       y = __builtin_convertvector(Gather<U8x16, uint8_t>(base, luma + i), U16x16);
     else
-      y = Gather<U16x16, uint16_t>(base, luma + i) >> 8;
+      y = (Gather<U16x16, uint16_t>(base, luma + i) >> Shift) & 0xFF;
     StorePixels(dst + i, Pack565(y, y, y), n - i);
   }
 }
@@ -217,8 +226,9 @@ void DrawPlane(const Target &t, const Walk &walk, uint32_t step, bool turned, Sa
       });
 }
 
-// Luma alone: of a plane of one byte per sample, or of UYVY pixels of two bytes.
-template <class Sample>
+// Luma alone: of a plane of one byte per sample, or of packed pixels of two bytes with the luma
+// at bit shift of each.
+template <class Sample, int Shift = 0>
 VECTOR_CLONES void DrawGrey(const Target &t, const uint8_t *data, const Walk &walk, uint32_t step, bool turned) {
   const Columns luma(t.columns, step, walk.xStride, sizeof(Sample));
   Rows row(walk, step);
@@ -226,14 +236,16 @@ VECTOR_CLONES void DrawGrey(const Target &t, const uint8_t *data, const Walk &wa
   Tiles(
       t, turned, [&](uint32_t b) { bases[b] = data + sizeof(Sample) * row.at, row.next(); },
       [&](uint16_t *dst, uint32_t b, uint32_t c, uint32_t n) ALWAYS_LAMBDA {
-        GreyRowToRgb565<Sample>(dst, bases[b], luma.at + c, n);
+        GreyRowToRgb565<Sample, Shift>(dst, bases[b], luma.at + c, n);
       });
 }
 
-// UYVY: pixel q has its luma at byte 2q + 1 and shares the 32-bit group U Y0 V Y1 at byte
-// 2q rounded down to 4 with its pair. A row starting at pixel s reads column c at s + at[c];
-// the group's offset from byte 2s and the choice of Y0 or Y1 depend on the parity of s.
-VECTOR_CLONES void DrawUyvyColour(const Target &t, const uint8_t *data, const Walk &walk, uint32_t step, bool turned) {
+// Packed 4:2:2: pixel q's two bytes start at byte 2q, and its pair's group at byte 2q rounded
+// down to 4. A row starting at pixel s reads column c at s + at[c]; the group's offset from
+// byte 2s and whether the pixel is the pair's first or second depend on the parity of s.
+template <uint32_t Format>
+VECTOR_CLONES void DrawPackedColour(const Target &t, const uint8_t *data, const Walk &walk, uint32_t step,
+                                    bool turned) {
   int32_t at[kMaxColumns];
   ColumnOffsets(at, t.columns, step, walk.xStride);
   int32_t group[2][kPadded];
@@ -253,8 +265,17 @@ VECTOR_CLONES void DrawUyvyColour(const Target &t, const uint8_t *data, const Wa
       t, turned, [&](uint32_t b) { starts[b] = row.at, row.next(); },
       [&](uint16_t *dst, uint32_t b, uint32_t c, uint32_t n) ALWAYS_LAMBDA {
         const int parity = starts[b] & 1;
-        UyvyRowToRgb565(dst, data + 2 * starts[b], group[parity] + c, odd[parity] + c, n);
+        PackedRowToRgb565<Format>(dst, data + 2 * starts[b], group[parity] + c, odd[parity] + c, n);
       });
+}
+
+// A packed frame in colour or grey.
+template <uint32_t Format>
+void DrawPacked(const Target &t, const uint8_t *data, const Walk &walk, uint32_t step, bool turned, bool colour) {
+  if (colour)
+    DrawPackedColour<Format>(t, data, walk, step, turned);
+  else
+    DrawGrey<uint16_t, kLumaFirst<Format> ? 0 : 8>(t, data, walk, step, turned);
 }
 
 // Planar colour: the chroma planes are walked at half the step with strides of their own width.
@@ -278,7 +299,9 @@ VECTOR_CLONES void DrawPlanarColour(const Target &t, const uint8_t *y, const uin
 // Bytes a frame of this format and size must hold; 0 for formats the converters do not read.
 uint64_t FrameBytes(uint32_t format, uint64_t w, uint64_t h) {
   switch (format) {
-    case FORMAT_UYVY: return (w * h * 2 + 3) & ~uint64_t(3);  // whole groups of two pixels
+    case FORMAT_UYVY:
+    case FORMAT_YUY2:
+    case FORMAT_YVYU: return (w * h * 2 + 3) & ~uint64_t(3);  // whole groups of two pixels
     case FORMAT_RGB565: return w * h * 2;
     case FORMAT_RGB24: return w * h * 3;
     case FORMAT_YV12: return w * h + 2 * (w / 2) * (h / 2);
@@ -368,7 +391,9 @@ void ConvertPreview(const FrameDesc *frame, uint32_t orientation, uint32_t mode,
   const uint64_t needed = FrameBytes(frame->format, W, H);
   const bool drawable = needed != 0 && frame->size >= needed;
 
-  if (mode == PREVIEW_FAST && g_FastEncoder.ConvertFrame && scratch &&
+  // tarnjpg's converter reads UYVY as the only packed 4:2:2 layout.
+  const bool fastReads = frame->format != FORMAT_YUY2 && frame->format != FORMAT_YVYU;
+  if (mode == PREVIEW_FAST && fastReads && g_FastEncoder.ConvertFrame && scratch &&
       uint64_t(scratchBytes) >= uint64_t(W) * H * 3 / 2) {
     if (bars) ClearOutside(picture, drawn);
     if (g_FastEncoder.ConvertFrame(dst, int32_t(outW), int32_t(outH), int32_t(pitchBytes), frame->data, int32_t(W),
@@ -388,12 +413,9 @@ void ConvertPreview(const FrameDesc *frame, uint32_t orientation, uint32_t mode,
   const Target target{dst, screenW, rows, columns};
   const uint8_t *data = frame->data;
   switch (frame->format) {
-    case FORMAT_UYVY:
-      if (colour)
-        DrawUyvyColour(target, data, walk, step, across);
-      else
-        DrawGrey<uint16_t>(target, data, walk, step, across);
-      break;
+    case FORMAT_UYVY: DrawPacked<FORMAT_UYVY>(target, data, walk, step, across, colour); break;
+    case FORMAT_YUY2: DrawPacked<FORMAT_YUY2>(target, data, walk, step, across, colour); break;
+    case FORMAT_YVYU: DrawPacked<FORMAT_YVYU>(target, data, walk, step, across, colour); break;
     case FORMAT_YV12:
       if (colour) {
         const uint8_t *cb = data + size_t(W) * H;

@@ -80,10 +80,13 @@ std::vector<uint16_t> Model(const std::vector<uint8_t> &f, uint32_t format, uint
     for (uint32_t c = 0; c < columns; ++c) {
       long p = lumaRows[r] + lumaColumns[c];
       int y, u, v;
+      const uint8_t *pair = &f[4 * (p / 2)];
       if (format == FORMAT_UYVY) {
-        y = f[2 * p + 1];
-        u = f[4 * (p / 2)];
-        v = f[4 * (p / 2) + 2];
+        y = f[2 * p + 1], u = pair[0], v = pair[2];
+      } else if (format == FORMAT_YUY2) {
+        y = f[2 * p], u = pair[1], v = pair[3];
+      } else if (format == FORMAT_YVYU) {
+        y = f[2 * p], v = pair[1], u = pair[3];
       } else {
         long q = chromaRows[r] + chromaColumns[c];
         y = f[p];
@@ -107,11 +110,13 @@ TEST(MODEL_SUITE, EveryOrientationModeAndSizeMatchesThePlainWalk) {
     uint32_t format, w, h, screenW, screenH;
   } cases[] = {
       {FORMAT_UYVY, 640, 480, 240, 320}, {FORMAT_UYVY, 176, 144, 240, 320}, {FORMAT_UYVY, 480, 640, 240, 320},
-      {FORMAT_UYVY, 52, 38, 30, 22},     {FORMAT_UYVY, 1280, 960, 100, 74}, {FORMAT_YV12, 640, 480, 240, 320},
+      {FORMAT_UYVY, 52, 38, 30, 22},     {FORMAT_UYVY, 1280, 960, 100, 74}, {FORMAT_YUY2, 640, 480, 240, 320},
+      {FORMAT_YUY2, 52, 38, 30, 22},     {FORMAT_YVYU, 176, 144, 61, 45},   {FORMAT_YV12, 640, 480, 240, 320},
       {FORMAT_YV12, 52, 38, 30, 22},     {FORMAT_YV12, 176, 144, 61, 45},
   };
   for (const Case &k : cases) {
-    const size_t bytes = k.format == FORMAT_UYVY ? size_t(k.w) * k.h * 2 : size_t(k.w) * k.h + 2 * (k.w / 2) * (k.h / 2);
+    const bool planar = k.format == FORMAT_YV12;
+    const size_t bytes = planar ? size_t(k.w) * k.h + 2 * (k.w / 2) * (k.h / 2) : size_t(k.w) * k.h * 2;
     std::vector<uint8_t> frame(bytes);
     for (size_t i = 0; i < bytes; ++i) frame[i] = Noise(uint32_t(i) + k.w);
     FrameDesc d{frame.data(), uint32_t(bytes), k.format, k.w, k.h};
@@ -125,7 +130,8 @@ TEST(MODEL_SUITE, EveryOrientationModeAndSizeMatchesThePlainWalk) {
         size_t wrong = 0, first = 0;
         for (size_t i = 0; i < want.size(); ++i)
           if (got[i] != want[i] && wrong++ == 0) first = i;
-        EXPECT_EQ(wrong, 0u) << (k.format == FORMAT_UYVY ? "UYVY " : "YV12 ") << k.w << "x" << k.h << " on "
+        const char fourcc[5] = {char(k.format), char(k.format >> 8), char(k.format >> 16), char(k.format >> 24), 0};
+        EXPECT_EQ(wrong, 0u) << fourcc << " " << k.w << "x" << k.h << " on "
                              << k.screenW << "x" << k.screenH << ", orientation " << o << ", mode " << mode
                              << ": first at " << first % k.screenW << ", " << first / k.screenW;
       }

@@ -255,6 +255,15 @@ TEST_F(Convert, FastModesCallTarnjpgAndFallBackToGrey) {
   EXPECT_EQ(g_fast.format, uint32_t(InputPlanarYuv));
   EXPECT_EQ(g_fast.rotation, 0u);
 
+  // tarnjpg reads no YUY2: the built-in grey converter takes its luma bytes.
+  g_fast.calls = 0;
+  std::vector<uint8_t> yuy2(640 * 480 * 2);
+  for (size_t i = 0; i < yuy2.size(); i += 2) yuy2[i] = 81, yuy2[i + 1] = 128;
+  FrameDesc packed = Desc(yuy2, FORMAT_YUY2, 640, 480);
+  ConvertPreview(&packed, 1, PREVIEW_FAST, scratch.data(), uint32_t(scratch.size()));
+  EXPECT_EQ(g_fast.calls, 0);
+  ExpectRect(0, 72, 240, 180, greyOf81);
+
   // Refused, or a scratch buffer too small for it: the built-in grey converter draws.
   for (uint32_t scratchBytes : {uint32_t(scratch.size()), uint32_t(scratch.size() - 1)}) {
     g_fast.result = scratchBytes == scratch.size() ? 0 : 1;

@@ -149,7 +149,7 @@ TEST_F(Pipeline, ChromaSwapExchangesTheComponentsInPlace) {
   Bytes uyvy = {1, 2, 3, 4, 5, 6, 7, 8};
   FrameDesc d = Desc(uyvy, FORMAT_UYVY, 4, 1);
   OnFrame(&d, 0);
-  EXPECT_EQ(uyvy, (Bytes{3, 4, 1, 2, 7, 8, 5, 6}));
+  EXPECT_EQ(uyvy, (Bytes{3, 2, 1, 4, 7, 6, 5, 8})) << "U and V trade places, each pixel keeps its luma";
   // YV12 8 × 2: 16 luma bytes, then two planes of 4.
   Bytes yv12(24);
   std::iota(yv12.begin(), yv12.end(), uint8_t(0));
@@ -162,7 +162,7 @@ TEST_F(Pipeline, ChromaSwapExchangesTheComponentsInPlace) {
   EXPECT_EQ(yv12, expected);
   Set(SET_CHROMA_SWAP, 2);
   OnFrame(&d, 0);
-  EXPECT_EQ(uyvy, (Bytes{3, 4, 1, 2, 7, 8, 5, 6})) << "only 1 swaps";
+  EXPECT_EQ(uyvy, (Bytes{3, 2, 1, 4, 7, 6, 5, 8})) << "only 1 swaps";
 }
 
 TEST_F(Pipeline, TheWindowMovesToTheStartOfPackedFramesOnly) {
@@ -240,6 +240,33 @@ TEST_F(Pipeline, PreviewFollowsTheIntervalTheScreenAndTheFormat) {
   platform::setTickCount(7000);
   OnFrame(&w, 0);
   EXPECT_EQ(shown(), 0x0000);
+}
+
+TEST_F(Pipeline, EachPackedLayoutIsPreviewedFromItsOwnBytes) {
+  g_App.FullScreen = 1;
+  Set(SET_PHOTO_PREVIEW_MODE, PREVIEW_COLOUR);
+  Set(SET_MOUNTING, 1);
+  // One picture, pixel pairs of (Y0, Y1, U, V) varying across it, in the three byte orders.
+  const uint32_t w = 240, h = 320;
+  Bytes layouts[3];
+  const uint32_t formats[3] = {FORMAT_UYVY, FORMAT_YUY2, FORMAT_YVYU};
+  const int order[3][4] = {{2, 0, 3, 1}, {0, 2, 1, 3}, {0, 3, 1, 2}};  // position of U, Y0, V, Y1
+  for (int k = 0; k < 3; ++k) {
+    layouts[k].resize(size_t(w) * h * 2);
+    for (size_t i = 0; i < layouts[k].size(); i += 4) {
+      const uint8_t pair[4] = {uint8_t(i / 4), uint8_t(i / 4 + 90), uint8_t(255 - i / 8), uint8_t(i / 16)};
+      for (int b = 0; b < 4; ++b) layouts[k][i + b] = pair[order[k][b]];
+    }
+  }
+  std::vector<uint16_t> shown[3];
+  for (int k = 0; k < 3; ++k) {
+    FrameDesc d = Desc(layouts[k], formats[k], w, h);
+    DrawPreview(&d, 1);
+    shown[k].assign(g_App.PreviewPicture.pixels, g_App.PreviewPicture.pixels + w * h);
+  }
+  EXPECT_NE(shown[0][1], shown[0][2]) << "neighbours differ in luma";
+  EXPECT_EQ(shown[1], shown[0]);
+  EXPECT_EQ(shown[2], shown[0]);
 }
 
 TEST_F(Pipeline, CapturingResetsTheIdleTimerEvery8Seconds) {
@@ -357,7 +384,20 @@ TEST_F(Pipeline, IntervalShotsPlainMotionAndAveraged) {
   EXPECT_TRUE(Done());
 }
 
-TEST_F(Pipeline, AFailedRecordingWriteMarksTheRecordingFailed) {
+LRESULT CALLBACK PlainWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The recording ends on the main thread: the frame thread marks it failed and posts the Action
+// key to the main window, once.
+TEST_F(Pipeline, AFailedRecordingWriteMarksItFailedAndPostsTheActionKeyOnce) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = PlainWindow;
+  wc.lpszClassName = u"PipelineTest";
+  RegisterClassW(&wc);
+  g_App.MainWindow = CreateWindowExW(0, u"PipelineTest", u"p", 0, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(g_App.MainWindow, nullptr);
+  g_App.keys.vkStart = 0x86;
   AviWriter *writer = CreateAviWriter();
   g_App.recorder.writer = writer;
   g_App.recorder.kind = RECORD_AVI;
@@ -369,8 +409,46 @@ TEST_F(Pipeline, AFailedRecordingWriteMarksTheRecordingFailed) {
   Bytes frame = Uyvy(16, 16, 50);
   FrameDesc d = Desc(frame, FORMAT_UYVY, 16, 16);
   OnFrame(&d, 0);
+  OnFrame(&d, 0);
   EXPECT_EQ(g_App.recorder.failed, 1);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, g_App.MainWindow, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, WPARAM(0x86));
+  EXPECT_FALSE(PeekMessageW(&msg, g_App.MainWindow, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
   DestroyAviWriter(writer);
+  DestroyWindow(g_App.MainWindow);
+  g_App.MainWindow = nullptr;
+  g_App.keys.vkStart = 0;
+}
+
+// What a frame does in each capture state when it is not a still: the preview is drawn in
+// Preview and About, and in Dialog only while recording video; nothing else draws it.
+TEST_F(Pipeline, EachCaptureStateDrawsThePreviewOrLeavesIt) {
+  g_App.FullScreen = 1;
+  Set(SET_PHOTO_PREVIEW_MODE, PREVIEW_GREY);
+  Set(SET_VIDEO_PREVIEW_MODE, PREVIEW_GREY);
+  Set(SET_MOUNTING, 1);
+  lists_[SET_CAPTURE_MODE].count = 3;
+  struct Case {
+    int32_t state, kind;
+    bool drawn;
+  } cases[] = {
+      {STATE_PREVIEW, 0, true},   {STATE_ABOUT, 2, true},      {STATE_DIALOG, 0, false}, {STATE_DIALOG, 2, false},
+      {STATE_DIALOG, 1, true},    {STATE_CAPTURING, 0, false}, {STATE_CAPTURING, 1, false},  // no AVI writer
+      {STATE_CAPTURING, 2, false}, {7, 0, false},
+  };
+  Bytes white = Uyvy(240, 320, 255);
+  FrameDesc d = Desc(white, FORMAT_UYVY, 240, 320);
+  uint32_t tick = 1000;
+  for (const Case &c : cases) {
+    std::fill_n(g_App.PreviewPicture.pixels, 240 * 320, uint16_t(0x1234));
+    g_App.captureState = c.state;
+    lists_[SET_CAPTURE_MODE].index = c.kind;
+    platform::setTickCount(tick += 1000);
+    OnFrame(&d, 0);
+    EXPECT_EQ(g_App.PreviewPicture.pixels[0], c.drawn ? 0xFFFF : 0x1234) << "state " << c.state << " kind " << c.kind;
+    EXPECT_FALSE(Done());
+  }
 }
 
 TEST_F(Pipeline, AnUnchangedScreenIsNotANewPicture) {
