@@ -153,6 +153,13 @@ TEST(EncoderQuality, From150OnEveryFrameIsPlanar) {
   auto expected = plain.encode(planar, params(32, 32, InputPlanarYuv, Sampling420));
   ASSERT_EQ(n, expected.size());
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin()));
+
+  // A planar picture cannot be read as 4:2:2 (its chroma planes hold half the rows): refused,
+  // even though the caller asked for UYVY.
+  p = params(32, 32, InputUyvy, Sampling422);
+  std::fill(out.begin(), out.end(), 0xAA);
+  EXPECT_EQ(enc.table.Encode(enc.ctx, out.data(), planar.data(), &p, 1), 0u);
+  EXPECT_EQ(out, std::vector<uint8_t>(out.size(), 0xAA));
 }
 
 TEST(EncoderRequests, RefusedWithoutWriting) {
