@@ -1,12 +1,16 @@
-// Program entry. Device detection runs first at every start.
+// Program entry: the command line decides between the interactive program and the one-shot
+// capture of "-f".
 #include <windows.h>
 
 #include "app/appstate.h"
-#include "app/detect.h"
+#include "app/commandline.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
   g_App.instance = instance;
-  DetectDevice(&g_App.device);
-  GetModuleFileNameW(nullptr, g_App.programPath, 520);
+  g_App.camera.StillDoneEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const CommandLine line = ParseCommandLine(commandLine);
+  g_App.ScreenCaptureMode = line.screenCapture;
+  if (line.captureFile) return int(CommandLineCapture(line.captureFile, line.stillRow));
+  // The interactive program (window, preview, message loop) is not built in yet: it ends at once.
   return 0;
 }

@@ -1,0 +1,230 @@
+// "Pelkavo -f" on emulated handsets: the exit code, and the picture read back with
+// libjpeg-turbo at the size, with the content and from the encoder the handset calls for.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "device/home_screen.h"
+#include "tests/capture_still/pictures.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The colour bars of a handset without a usable camera, left to right, in video-range YUV.
+struct Bar {
+  const char *name;
+  int y, u, v;
+};
+constexpr Bar kBars[8] = {{"white", 235, 128, 128},   {"yellow", 211, 16, 146}, {"cyan", 170, 166, 16},
+                          {"green", 145, 54, 34},     {"magenta", 106, 202, 222}, {"red", 81, 90, 240},
+                          {"blue", 41, 240, 109},     {"black", 16, 128, 128}};
+
+// The RGB a JPEG decoder gives for the bar, with its chroma components exchanged when the
+// handset swaps them.
+void BarRgb(const Bar &b, bool swapped, int rgb[3]) {
+  const double y = b.y, u = (swapped ? b.v : b.u) - 128, v = (swapped ? b.u : b.v) - 128;
+  const double c[3] = {y + 1.402 * v, y - 0.344136 * u - 0.714136 * v, y + 1.772 * u};
+  for (int i = 0; i < 3; ++i) rgb[i] = std::clamp(int(c[i] + 0.5), 0, 255);
+}
+
+// Which encoder wrote a stream: tarnjpg's JFIF header gives a density of 72, the vendor
+// encoder's 1.
+enum class Writer { Tarnjpg, Vendor, Unknown };
+Writer WriterOf(const std::vector<uint8_t> &jpeg) {
+  // SOI, then APP0: length, "JFIF\0", version, units, x density, y density
+  if (jpeg.size() < 18 || jpeg[2] != 0xFF || jpeg[3] != 0xE0 ||
+      std::string(jpeg.begin() + 6, jpeg.begin() + 10) != "JFIF")
+    return Writer::Unknown;
+  const int x = jpeg[14] << 8 | jpeg[15], y = jpeg[16] << 8 | jpeg[17];
+  if (x == 72 && y == 72) return Writer::Tarnjpg;
+  if (x == 1 && y == 1) return Writer::Vendor;
+  return Writer::Unknown;
+}
+
+const char *Name(Writer w) {
+  return w == Writer::Tarnjpg ? "tarnjpg" : w == Writer::Vendor ? "vendor encoder" : "unknown";
+}
+
+// Bars across the middle row; reversed when the picture was given a half turn.
+std::string BarReport(const Decoded &d, bool swapped, bool reversed) {
+  std::string report;
+  for (int i = 0; i < 8; ++i) {
+    const Bar &bar = kBars[reversed ? 7 - i : i];
+    int rgb[3];
+    BarRgb(bar, swapped, rgb);
+    const int x = (2 * i + 1) * d.width / 16, y = d.height / 2;
+    const uint8_t *p = &d.rgb[(size_t(y) * d.width + x) * 3];
+    for (int c = 0; c < 3; ++c)
+      if (std::abs(p[c] - rgb[c]) > 24) {
+        report += std::string(bar.name) + " not at x " + std::to_string(x) + "; ";
+        break;
+      }
+  }
+  return report;
+}
+
+class StillE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = fs::temp_directory_path() /
+            ("still-e2e-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(base_);
+    fs::create_directories(base_ / "root");
+    env_["HANDSET_ROOT"] = (base_ / "root").string();
+    env_["HANDSET_HOME_SCREEN"] = "frozen";
+  }
+  void TearDown() override { fs::remove_all(base_); }
+
+  // Runs the program with the arguments on a fresh handset root; its exit code.
+  int run(const std::string &arguments) {
+    fs::remove_all(base_ / "root");
+    fs::create_directories(base_ / "root");
+    std::string command;
+    for (const auto &[name, value] : env_) command += name + "='" + value + "' ";
+    command += program_ + "/Pelkavo.exe " + arguments;
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  static std::vector<uint8_t> read(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // A shipped profile with extra lines.
+  void profile(const std::string &name, const std::string &extra = "") {
+    std::ifstream in(std::string(PELKAVO_PROFILES) + "/" + name + ".profile");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const fs::path path = base_ / (name + ".profile");
+    std::ofstream(path) << text << "\n" << extra;
+    env_["HANDSET_PROFILE"] = path.string();
+  }
+
+  // A copy of the program directory without tarnjpg.dll, as the program's directory.
+  void withoutTarnjpg() {
+    const fs::path prog = base_ / "prog";
+    fs::remove_all(prog);
+    fs::create_directories(prog);
+    for (const auto &entry : fs::directory_iterator(PELKAVO_PROGRAM_DIR))
+      if (entry.path().filename() != "tarnjpg.dll") fs::copy(entry.path(), prog / entry.path().filename());
+    env_["HANDSET_PROGRAM_DIR"] = prog.string();
+    program_ = prog.string();
+  }
+
+  fs::path base_;
+  std::string program_ = PELKAVO_PROGRAM_DIR;
+  std::map<std::string, std::string> env_;
+};
+
+struct BarCase {
+  const char *profile;
+  bool tarnjpgInProgramDirectory;
+  const char *arguments;  // before "-f"
+  Writer writer;          // Unknown: no encoder, no picture
+  int width, height;
+  bool swapped;   // the model's chroma default exchanges U and V
+  bool reversed;  // the model's screen orientation gives the picture a half turn
+};
+
+TEST_F(StillE2e, ColourBarsOnEveryEncoderPath) {
+  const BarCase cases[] = {
+      {"asus-p525", true, "", Writer::Tarnjpg, 240, 320, false, false},   // PXA270
+      {"asus-p525", true, "-r0 ", Writer::Tarnjpg, 240, 320, false, false},
+      {"asus-p525", true, "-r9 ", Writer::Tarnjpg, 240, 320, false, false},  // beyond the list
+      {"dopod-838", true, "", Writer::Vendor, 240, 320, false, false},    // OMAP850, JPEGENC.dll
+      {"htc-hermes", true, "", Writer::Vendor, 240, 320, true, false},    // S3C2442, JPEGENC.dll
+      {"spv-c500", true, "", Writer::Vendor, 176, 220, true, false},      // smartphone display
+      {"htc-pa10a", true, "", Writer::Tarnjpg, 240, 320, false, true},    // PXA270, JPEGENC.dll
+      {"htc-pa10a", false, "", Writer::Vendor, 240, 320, false, true},
+      {"htc-pm10", false, "", Writer::Vendor, 240, 320, false, false},
+      {"motorola-mpx220", true, "", Writer::Unknown, 0, 0, false, false},  // PXA255, no JPEGENC.dll
+      {"asus-p525", false, "", Writer::Unknown, 0, 0, false, false},
+  };
+  for (const BarCase &c : cases) {
+    SCOPED_TRACE(std::string(c.profile) + (c.tarnjpgInProgramDirectory ? "" : " without tarnjpg.dll") +
+                 " " + c.arguments);
+    env_.erase("HANDSET_PROGRAM_DIR");
+    program_ = PELKAVO_PROGRAM_DIR;
+    if (!c.tarnjpgInProgramDirectory) withoutTarnjpg();
+    profile(c.profile);
+    const fs::path shot = base_ / "shot.jpg";
+    fs::remove(shot);
+    // The capture ran, whether or not a picture could be encoded.
+    ASSERT_EQ(run(std::string(c.arguments) + "-f " + shot.string()), 1);
+    if (c.writer == Writer::Unknown) {
+      EXPECT_FALSE(fs::exists(shot)) << "no encoder, yet a picture was written";
+      continue;
+    }
+    const std::vector<uint8_t> jpeg = read(shot);
+    EXPECT_STREQ(Name(WriterOf(jpeg)), Name(c.writer));
+    const Decoded d = Decode(jpeg);
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.width, c.width);
+    EXPECT_EQ(d.height, c.height);
+    EXPECT_EQ(BarReport(d, c.swapped, c.reversed), "");
+  }
+}
+
+TEST_F(StillE2e, AFileNameWithSpacesAndAHandsetPath) {
+  profile("asus-p525");
+  const fs::path host = base_ / "a shot with spaces.jpg";
+  ASSERT_EQ(run("-f " + host.string()), 1);
+  EXPECT_TRUE(Decode(read(host)).ok());
+  // A path starting with a backslash lies on the handset.
+  ASSERT_EQ(run("-f '\\Storage Card\\handset shot.jpg'"), 1);
+  EXPECT_TRUE(Decode(read(base_ / "root" / "Storage Card" / "handset shot.jpg")).ok());
+}
+
+TEST_F(StillE2e, ScreenCaptureTakesTheDisplaysPicture) {
+  profile("asus-p525");
+  const fs::path shot = base_ / "screen.jpg";
+  ASSERT_EQ(run("-s -f " + shot.string()), 1);
+  const Decoded d = Decode(read(shot));
+  ASSERT_TRUE(d.ok());
+  ASSERT_EQ(d.width, 240);
+  ASSERT_EQ(d.height, 320);
+  std::vector<uint16_t> home(240 * 320);
+  device::drawHomeScreen(home.data(), 240, 320, 0);
+  double error = 0;
+  for (size_t i = 0; i < home.size(); ++i) {
+    const int r = (home[i] >> 11) * 255 / 31, g = ((home[i] >> 5) & 63) * 255 / 63, b = (home[i] & 31) * 255 / 31;
+    error += std::abs(r - d.rgb[i * 3]) + std::abs(g - d.rgb[i * 3 + 1]) + std::abs(b - d.rgb[i * 3 + 2]);
+  }
+  EXPECT_LT(error / (home.size() * 3), 12.0) << "mean difference from the home screen";
+}
+
+TEST_F(StillE2e, ScreenCaptureWithAnOverlayTakesTheOverlay) {
+  // Overlay capture on (setting 8) in the screen recorder's settings, all else at defaults.
+  std::string settings;
+  for (int n = 0; n < 59; ++n) settings += n == 8 ? "1," : "-1,";
+  profile("asus-p525", "registry = [HKEY_LOCAL_MACHINE\\Software\\Vendrasol\\Mirantel] \"Settings\"=\"" +
+                           settings + "\"\n");
+  env_["HANDSET_LCD_OVERLAY"] = "2:yuv420:176x144+32+48";
+  const fs::path shot = base_ / "overlay.jpg";
+  ASSERT_EQ(run("-s -f " + shot.string()), 1);
+  const Decoded d = Decode(read(shot));
+  ASSERT_TRUE(d.ok());
+  EXPECT_EQ(d.width, 176);
+  EXPECT_EQ(d.height, 144);
+  EXPECT_EQ(BarReport(d, false, false), "");
+}
+
+TEST_F(StillE2e, ScreenCaptureWithoutAKnownFrameBufferDoesNotStart) {
+  profile("microsoft-emulator");  // neither a raw frame buffer nor GX information
+  const fs::path shot = base_ / "screen.jpg";
+  EXPECT_EQ(run("-s -f " + shot.string()), 0);
+  EXPECT_FALSE(fs::exists(shot));
+}
+
+}  // namespace
