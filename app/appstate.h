@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <aygshell.h>
 #include <gx.h>
 
 #include <atomic>
@@ -93,6 +94,15 @@ struct AppState {
   std::atomic<uint16_t *> displayCache;  // the frame buffer's address after the first GXBeginDraw
   // The current key list (the window procedure derives it); its Start entry is the Action key.
   GXKeyList keys;
+  GXKeyList landscapeKeys;  // GAPI's lists, read once at start-up
+  GXKeyList portraitKeys;
+  // The main window's activation: the shell's record, whether deactivation stopped the camera
+  // (activation starts it again), whether deactivation may stop it (cleared by a minimise that
+  // keeps capturing), and the display mode found at start-up.
+  SHACTIVATEINFO shellActivate;
+  uint8_t resumeOnActivate;
+  uint32_t releaseOnDeactivate;
+  DEVMODEW savedMode;
   Recorder recorder;  // the one video recording
 };
 
