@@ -29,6 +29,18 @@ typedef struct _SECURITY_ATTRIBUTES {
   BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
+typedef struct _PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+} PROCESS_INFORMATION, *PPROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+// The handset takes no start-up information: CreateProcessW wants null.
+typedef struct _STARTUPINFOW {
+  DWORD cb;
+} STARTUPINFOW, *LPSTARTUPINFOW;
+
 typedef DWORD(WINAPI *PTHREAD_START_ROUTINE)(LPVOID parameter);
 typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 
@@ -54,12 +66,24 @@ BOOL WINAPI TerminateThread(HANDLE thread, DWORD exitCode);
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 void WINAPI Sleep(DWORD milliseconds);
 
-// Named events are shared by name within the process; opening an existing name sets
-// ERROR_ALREADY_EXISTS and ignores manualReset and initialState.
+// Named events are shared by name within the process and with the handset's other programs;
+// opening an existing name sets ERROR_ALREADY_EXISTS and ignores manualReset and initialState.
 HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
                            LPCWSTR name);
 // Waits on an event or a thread handle (signalled when the thread has ended).
 DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+
+// Starts the handset program in the file `image` (a handset path) with `commandLine` (without
+// the program's name) as its command line. The arguments the handset does not support must be
+// null or zero; the environment and working folder are this program's. `info` (may be null)
+// receives the process handle, which WaitForSingleObject waits on until the program has ended,
+// and a thread handle (closed at once by most callers; it is never signalled).
+BOOL WINAPI CreateProcessW(LPCWSTR image, LPCWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD flags,
+                           LPVOID environment, LPWSTR currentDirectory, LPSTARTUPINFOW startup,
+                           LPPROCESS_INFORMATION info);
+// STILL_ACTIVE while the program runs.
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 
 LONG WINAPI InterlockedIncrement(LONG volatile *addend);
 LONG WINAPI InterlockedDecrement(LONG volatile *addend);

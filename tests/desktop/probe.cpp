@@ -5,8 +5,12 @@
 // display is given up while the window is in the background. "find TITLE" brings a running
 // window to the front (exit code 1) or finds none (0). "event NAME MS" opens the named
 // auto-reset event, says whether it is "new" or "existed", waits up to MS for it ("signalled"
-// or "timeout") and, with MS 0, sets it instead ("set").
+// or "timeout") and, with MS 0, sets it instead ("set"). Started with a switch ("-s"), as the
+// launcher starts the camera program, it says "args" and its command line and opens the window
+// "Pelkavo". The key 9 hands "\My Documents\shown.txt" to the shell ("open 1" when it was
+// opened, "open 0" when not).
 #include <gx.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -38,6 +42,12 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       say("key 0x%02X", static_cast<unsigned>(wParam));
       fill(probeColour(static_cast<int>(wParam)));
       if (wParam == VK_ESCAPE) DestroyWindow(window);
+      if (wParam == '9') {
+        SHELLEXECUTEINFO info{};
+        info.cbSize = sizeof info;
+        info.lpFile = u"\\My Documents\\shown.txt";
+        say("open %u", ShellExecuteEx(&info));
+      }
       return 0;
     case WM_LBUTTONDOWN:
       say("tap %u %u", LOWORD(lParam), HIWORD(lParam));
@@ -91,6 +101,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
   size_t space = line.find(u' ');
   std::u16string mode = line.substr(0, space), title = space == std::u16string::npos ? u"Probe" : line.substr(space + 1);
   if (mode == u"window") return openWindow(title, instance);
+  if (line.starts_with(u"-")) {
+    std::printf("args %s\n", std::string(line.begin(), line.end()).c_str());
+    std::fflush(stdout);
+    return openWindow(u"Pelkavo", instance);
+  }
   if (mode == u"find") {
     HWND running = FindWindowW(kClass, title.c_str());
     if (!running) return 0;
