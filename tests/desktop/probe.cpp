@@ -8,8 +8,9 @@
 // or "timeout") and, with MS 0, sets it instead ("set"). Started with a switch ("-s"), as the
 // launcher starts the camera program, it says "args" and its command line and opens the window
 // "Pelkavo". The key 9 hands "\My Documents\shown.txt" to the shell ("open 1" when it was
-// opened, "open 0" when not).
+// opened, "open 0" when not); the key 8 plays "\My Documents\beep.wav" ("sound 1" or "sound 0").
 #include <gx.h>
+#include <mmsystem.h>
 #include <shellapi.h>
 #include <windows.h>
 
@@ -48,6 +49,7 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         info.lpFile = u"\\My Documents\\shown.txt";
         say("open %u", ShellExecuteEx(&info));
       }
+      if (wParam == '8') say("sound %u", PlaySoundW(u"\\My Documents\\beep.wav", nullptr, SND_FILENAME));
       return 0;
     case WM_LBUTTONDOWN:
       say("tap %u %u", LOWORD(lParam), HIWORD(lParam));

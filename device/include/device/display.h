@@ -32,6 +32,9 @@ class FrontEnd {
   // Whether the display is seen on the desktop (a window), so that the shell may open files
   // with the desktop's own viewer.
   virtual bool windowShown() const { return false; }
+  // Plays a WAV image through the desktop's loudspeaker in place of what plays there; an empty
+  // image stops it. The handset's timing of the sound is the platform's, not the front end's.
+  virtual void playSound(std::vector<uint8_t>) {}
 };
 
 struct FrontEndEntry {
@@ -79,6 +82,7 @@ class Display {
 
   void present() const;
   bool windowShown() const { return frontEnd_->windowShown(); }
+  void playSound(std::vector<uint8_t> wav) const { frontEnd_->playSound(std::move(wav)); }
 
   // What the panel shows now, as the LCD controller scans it out: a copy of the frame buffer
   // (width() × height() pixels), taken without regard to a program drawing at the same time.

@@ -46,11 +46,7 @@ class SdlWindow : public FrontEnd {
   void present(const Display &display) override {
     std::lock_guard<std::mutex> guard(lock_);
     display.snapshot(frame_, width_, height_);
-    if (state_ != State::running || wakePending_) return;
-    wakePending_ = true;
-    SDL_Event wake{};
-    wake.type = wakeEvent_;
-    SDL_PushEvent(&wake);
+    wakeLocked();
   }
 
   void close(const Display &display) override {
@@ -60,8 +56,24 @@ class SdlWindow : public FrontEnd {
 
   bool windowShown() const override { return true; }
 
+  void playSound(std::vector<uint8_t> wav) override {
+    std::lock_guard<std::mutex> guard(lock_);
+    sound_ = std::move(wav);
+    soundPending_ = true;
+    wakeLocked();
+  }
+
  private:
   enum class State { starting, running, failed, stopped };
+
+  // Wakes the SDL thread for a new frame or sound, once until it has looked. Under lock_.
+  void wakeLocked() {
+    if (state_ != State::running || wakePending_) return;
+    wakePending_ = true;
+    SDL_Event wake{};
+    wake.type = wakeEvent_;
+    SDL_PushEvent(&wake);
+  }
 
   void stop() {
     {
@@ -97,6 +109,7 @@ class SdlWindow : public FrontEnd {
     }
     started_.notify_all();
     if (opened) loop();
+    if (audio_) SDL_CloseAudioDevice(audio_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
@@ -108,6 +121,7 @@ class SdlWindow : public FrontEnd {
     while (SDL_WaitEvent(&event)) {
       if (event.type == wakeEvent_) {
         if (!showFrame()) return;
+        playPendingSound();
         continue;
       }
       handle(event);
@@ -141,6 +155,39 @@ class SdlWindow : public FrontEnd {
     if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
     return true;
+  }
+
+  // The newest sound replaces the one playing. A desktop without sound (no audio device)
+  // stays silent.
+  void playPendingSound() {
+    std::vector<uint8_t> wav;
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      if (!soundPending_) return;
+      soundPending_ = false;
+      wav.swap(sound_);
+    }
+    if (audio_) SDL_ClearQueuedAudio(audio_);
+    if (wav.empty()) return;
+    SDL_AudioSpec spec;
+    Uint8 *samples = nullptr;
+    Uint32 length = 0;
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size())), 1, &spec, &samples, &length))
+      return;
+    if (audio_ && (spec.freq != audioSpec_.freq || spec.format != audioSpec_.format ||
+                   spec.channels != audioSpec_.channels)) {
+      SDL_CloseAudioDevice(audio_);
+      audio_ = 0;
+    }
+    if (!audio_ && !audioMissing_) {
+      audioMissing_ = SDL_InitSubSystem(SDL_INIT_AUDIO) != 0;
+      if (!audioMissing_) audio_ = SDL_OpenAudioDevice(nullptr, 0, &spec, &audioSpec_, 0);
+    }
+    if (audio_) {
+      SDL_QueueAudio(audio_, samples, length);
+      SDL_PauseAudioDevice(audio_, 0);
+    }
+    SDL_FreeWAV(samples);
   }
 
   void handle(const SDL_Event &event) {
@@ -186,12 +233,17 @@ class SdlWindow : public FrontEnd {
   uint32_t wakeEvent_ = 0;
   bool wakePending_ = false;       // under lock_
   std::vector<uint16_t> frame_;    // the newest presented frame, under lock_
+  std::vector<uint8_t> sound_;     // the newest sound to play, under lock_
+  bool soundPending_ = false;      // under lock_
   int width_ = 0, height_ = 0;     // its size, under lock_
   // The SDL thread's own.
   SDL_Window *window_ = nullptr;
   SDL_Renderer *renderer_ = nullptr;
   SDL_Texture *texture_ = nullptr;
   int textureWidth_ = 0, textureHeight_ = 0;
+  SDL_AudioDeviceID audio_ = 0;
+  SDL_AudioSpec audioSpec_{};
+  bool audioMissing_ = false;
   std::vector<uint16_t> shown_;
   int shownWidth_ = 0, shownHeight_ = 0;
 };

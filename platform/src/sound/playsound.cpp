@@ -1,5 +1,6 @@
-// PlaySoundW on the emulated handset: the loudspeaker is the device's sound log. A synchronous
-// play takes as long as the WAV lasts; an asynchronous one is playing until then.
+// PlaySoundW on the emulated handset: the loudspeaker is the device's sound log, and the
+// desktop's sound when the display is shown in a window. A synchronous play takes as long as
+// the WAV lasts; an asynchronous one is playing until then.
 #include <cewchar.h>
 #include <mmsystem.h>
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "device/display.h"
 #include "device/sound_log.h"
 
 namespace {
@@ -86,6 +88,7 @@ std::string Utf8(const char16_t *s) {
 extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
   if (!sound) {
     g_asyncEnd = 0;
+    device::display().playSound({});
     return TRUE;
   }
   if ((flags & SND_NOSTOP) && g_asyncEnd.load() > NowMs()) return FALSE;
@@ -95,16 +98,20 @@ extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
   play.start = Clock::now();
   play.thread = std::this_thread::get_id();
   int64_t length = -1;
+  std::vector<uint8_t> data;
   if ((flags & SND_MEMORY) && (flags & SND_RESOURCE) != SND_RESOURCE) {
     // The image's RIFF header says how long it is.
     const uint8_t *image = reinterpret_cast<const uint8_t *>(sound);
-    if (memcmp(image, "RIFF", 4) == 0) length = WaveLength(image, size_t(Le32(image + 4)) + 8);
+    if (memcmp(image, "RIFF", 4) == 0) {
+      data.assign(image, image + size_t(Le32(image + 4)) + 8);
+      length = WaveLength(data.data(), data.size());
+    }
   } else {
     play.name = Utf8(sound);
     if ((flags & SND_ALIAS) != SND_ALIAS && (flags & SND_RESOURCE) != SND_RESOURCE) {
       std::u16string path = sound;
       if (path.find(u'\\') == std::u16string::npos) path = u"\\Windows\\" + path;
-      std::vector<uint8_t> data = ReadFile(path.c_str());
+      data = ReadFile(path.c_str());
       if (!data.empty()) {
         play.resolved = Utf8(path.c_str());
         length = WaveLength(data.data(), data.size());
@@ -117,6 +124,7 @@ extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
   device::logSoundPlay(play);
 
   if (!play.played) return FALSE;
+  device::display().playSound(std::move(data));
   if (flags & SND_ASYNC) {
     g_asyncEnd = (flags & SND_LOOP) ? kForever : NowMs() + length;
     return TRUE;

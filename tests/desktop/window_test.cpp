@@ -1,0 +1,217 @@
+// The real desktop window on a virtual X display (Xvfb): the probe program shows its screen in
+// the SDL window, keys typed into the window (xdotool) reach it, the window's picture as the X
+// server has it is the handset's screen scaled up, a sound plays through the desktop's sound
+// (SDL's disk driver, which writes what it plays to a file), and a file handed to the shell
+// goes to the desktop's viewer.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "probe.h"
+#include "program.h"
+#include "x_grab.h"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using testing_programs::Program;
+
+extern char **environ;
+
+namespace {
+
+std::string readFile(const std::string &file) {
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// An X server of this test alone: Xvfb picks a free display and writes its number to a file.
+// The screen is large enough that the window, placed for its first size, lies wholly on it.
+class VirtualDisplay {
+ public:
+  explicit VirtualDisplay(const std::string &folder) {
+    const std::string numberFile = folder + "/display-number";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 3, numberFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, (folder + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<std::string> args{"Xvfb", "-displayfd", "3", "-screen", "0", "1600x1200x24", "-nolisten", "tcp"};
+    std::vector<char *> argv;
+    for (std::string &a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int error = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error) {
+      pid_ = -1;
+      why_ = "Xvfb cannot be started: " + std::string(strerror(error));
+      return;
+    }
+    for (auto deadline = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < deadline;) {
+      std::string number = readFile(numberFile);
+      if (!number.empty() && number.back() == '\n') {
+        name_ = ":" + number.substr(0, number.size() - 1);
+        return;
+      }
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    why_ = "Xvfb did not start: " + readFile(folder + "/xvfb.log");
+  }
+  ~VirtualDisplay() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string &name() const { return name_; }  // empty when it did not start
+  const std::string &why() const { return why_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_, why_;
+};
+
+class DesktopWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = testing_programs::freshFolder("desktop-window");
+    display = std::make_unique<VirtualDisplay>(folder);
+    if (display->name().empty()) GTEST_SKIP() << display->why();
+  }
+  // Runs xdotool against the virtual display; its output.
+  std::string xdotool(std::vector<std::string> args) {
+    Program tool("/usr/bin/xdotool", std::move(args), {{"DISPLAY", display->name()}});
+    auto result = tool.wait(30s);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    return result.output;
+  }
+  // The handset window, once the program has shown it.
+  unsigned long findWindow() {
+    for (auto deadline = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < deadline;) {
+      Program search("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", "Emulated handset"},
+                     {{"DISPLAY", display->name()}});
+      std::string found = search.wait(30s).output;
+      if (!found.empty()) return std::stoul(found);
+      std::this_thread::sleep_for(100ms);
+    }
+    return 0;
+  }
+  std::string folder;
+  std::unique_ptr<VirtualDisplay> display;
+};
+
+// A RIFF WAVE image of 8 kHz 16-bit mono samples.
+std::string waveFile(const std::vector<int16_t> &samples) {
+  auto le = [](std::string &out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+  };
+  std::string body;
+  for (int16_t sample : samples) le(body, static_cast<uint16_t>(sample), 2);
+  std::string wav = "RIFF";
+  le(wav, static_cast<uint32_t>(36 + body.size()), 4);
+  wav += "WAVEfmt ";
+  le(wav, 16, 4), le(wav, 1, 2), le(wav, 1, 2), le(wav, 8000, 4), le(wav, 16000, 4), le(wav, 2, 2), le(wav, 16, 2);
+  wav += "data";
+  le(wav, static_cast<uint32_t>(body.size()), 4);
+  return wav + body;
+}
+
+// What the probe printed, without the lines SDL's disk driver adds.
+std::string withoutSdlNotes(const std::string &output) {
+  std::istringstream lines(output);
+  std::string kept;
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("CRITICAL: ", 0) != 0) kept += line + "\n";
+  return kept;
+}
+
+// A window pixel shows a handset pixel: each channel widened to eight bits, give or take the
+// rounding of the desktop's conversion.
+bool shows(uint32_t shown, uint16_t pixel) {
+  const int wide[3] = {(pixel >> 11) * 255 / 31, ((pixel >> 5) & 63) * 255 / 63, (pixel & 31) * 255 / 31};
+  for (int c = 0; c < 3; ++c)
+    if (std::abs(static_cast<int>((shown >> (16 - 8 * c)) & 255) - wide[c]) > 1) return false;
+  return true;
+}
+
+TEST_F(DesktopWindow, KeysReachTheProgramAndTheWindowShowsItsScreen) {
+  const std::string root = folder + "/root", viewed = folder + "/viewed.txt", viewer = folder + "/viewer";
+  fs::create_directories(root + "/My Documents");
+  std::ofstream(root + "/My Documents/shown.txt") << "a note\n";
+  std::ofstream(viewer) << "#!/bin/sh\necho \"$1\" > '" << viewed << "'\n";
+  chmod(viewer.c_str(), 0755);
+  std::vector<int16_t> samples;
+  for (int i = 0; i < 2000; ++i) samples.push_back(static_cast<int16_t>((i * 3779) % 20000 - 10000));
+  const std::string wav = waveFile(samples);
+  std::ofstream(root + "/My Documents/beep.wav", std::ios::binary) << wav;
+  const std::string played = folder + "/played.raw";
+  Program probe(PROBE, {"window"},
+                {{"DISPLAY", display->name()}, {"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "2"},
+                 {"HANDSET_ROOT", root}, {"HANDSET_PROFILE", "asus-p525"}, {"HANDSET_INPUT", ""},
+                 {"HANDSET_VIEWER", viewer}, {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "disk"},
+                 {"SDL_DISKAUDIOFILE", played}});
+  const unsigned long window = findWindow();
+  ASSERT_NE(window, 0u) << probe.output();
+  xdotool({"windowfocus", "--sync", std::to_string(window)});
+
+  xdotool({"key", "Up"});
+  ASSERT_TRUE(probe.waitForOutput("key 0x26\n", 30s)) << probe.output();
+  // The screen, scaled twice, in the colour the key gave it (once the window has drawn it).
+  int width = 0, height = 0;
+  std::vector<uint32_t> picture;
+  const uint16_t expected = probeColour(0x26);
+  for (auto deadline = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < deadline;) {
+    if (grabWindow(display->name(), window, picture, width, height) && shows(picture[picture.size() / 2], expected))
+      break;
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_EQ(width, 480);
+  EXPECT_EQ(height, 640);
+  EXPECT_EQ(std::count_if(picture.begin(), picture.end(), [&](uint32_t p) { return shows(p, expected); }), 480 * 640);
+
+  // A sound plays to its end before PlaySoundW returns, and through the desktop's sound.
+  xdotool({"key", "8"});
+  ASSERT_TRUE(probe.waitForOutput("sound 1\n", 30s)) << probe.output();
+  const std::string samplesBytes = wav.substr(44);
+  for (auto deadline = std::chrono::steady_clock::now() + 30s;
+       readFile(played).find(samplesBytes) == std::string::npos && std::chrono::steady_clock::now() < deadline;)
+    std::this_thread::sleep_for(50ms);  // the desktop's sound lags a little behind
+  EXPECT_NE(readFile(played).find(samplesBytes), std::string::npos) << "the samples did not reach the sound";
+
+  // A file handed to the shell opens in the desktop's viewer, and the program goes to the
+  // background; Tab brings it back, Escape closes it.
+  xdotool({"key", "9"});
+  ASSERT_TRUE(probe.waitForOutput("activate 0\n", 30s)) << probe.output();
+  xdotool({"key", "Tab"});
+  ASSERT_TRUE(probe.waitForOutput("activate 0\nactivate 1\n", 30s)) << probe.output();
+  xdotool({"key", "Escape"});
+  auto result = probe.wait(30s);
+  result.output = withoutSdlNotes(result.output);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.output, "activate 1\nkey 0x26\nkey 0x38\nsound 1\nkey 0x39\nopen 1\nactivate 0\nactivate 1\n"
+                           "key 0x1B\nactivate 0\ndestroy\n");
+  for (auto deadline = std::chrono::steady_clock::now() + 30s;
+       readFile(viewed).empty() && std::chrono::steady_clock::now() < deadline;)
+    std::this_thread::sleep_for(20ms);  // the viewer runs on its own
+  EXPECT_EQ(readFile(viewed), root + "/My Documents/shown.txt\n");
+  EXPECT_EQ(readFile(root + "/shell.log"), "viewer\t\\My Documents\\shown.txt\t\n");
+}
+
+}  // namespace
