@@ -5,7 +5,10 @@
 #include <cstring>
 #include <initializer_list>
 
+#include <shellapi.h>
+
 #include "app/appstate.h"
+#include "app/fullscreen.h"
 #include "app/settings.h"
 #include "pipeline/osd.h"
 
@@ -265,4 +268,20 @@ void DrawMenu(TextRenderer *r, const MenuPage *page) {
     DrawEditRows(r, *edited);
   else if (saved < 0)
     DrawItems(r, *page);
+}
+
+uint32_t OpenWithShell(const WCHAR *path) {
+  SHELLEXECUTEINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpFile = path;
+  info.nShow = SW_SHOWNORMAL;
+  HWND window = g_App.MainWindow;
+  SetFullScreen(window, 0);
+  if (ShellExecuteEx(&info)) {
+    if (info.hProcess) CloseHandle(info.hProcess);  // a program the file started: not waited for
+    return 1;
+  }
+  SetFullScreen(window, 1);
+  return 0;
 }
