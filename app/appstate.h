@@ -96,10 +96,12 @@ struct AppState {
   GXKeyList keys;
   GXKeyList landscapeKeys;  // GAPI's lists, read once at start-up
   GXKeyList portraitKeys;
-  // The main window's activation: the shell's record, whether deactivation stopped the camera
+  // The main window's activation: the shell's record, whether start-up has finished, whether
+  // deactivation stopped the camera
   // (activation starts it again), whether deactivation may stop it (cleared by a minimise that
   // keeps capturing), and the display mode found at start-up.
   SHACTIVATEINFO shellActivate;
+  uint8_t started;  // start-up is complete: activation changes are handled from then on
   uint8_t resumeOnActivate;
   uint32_t releaseOnDeactivate;
   DEVMODEW savedMode;

@@ -4,6 +4,7 @@
 
 #include "app/appstate.h"
 #include "app/commandline.h"
+#include "app/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
   g_App.instance = instance;
@@ -11,6 +12,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
   const CommandLine line = ParseCommandLine(commandLine);
   g_App.ScreenCaptureMode = line.screenCapture;
   if (line.captureFile) return int(CommandLineCapture(line.captureFile, line.stillRow));
-  // The interactive program (window, preview, message loop) is not built in yet: it ends at once.
-  return 0;
+  return RunInteractive(instance, line.screenCapture);
 }
