@@ -69,18 +69,78 @@ bool WithinFileLimit(const AviWriter *w, uint32_t bytes) {
   return uint64_t(w->filePos) + w->indexBytes + bytes + 32 <= kAviFileLimit;
 }
 
+// The writer's state before the next chunk.
+AviChunkMark Mark(const AviWriter *w, uint32_t at) {
+  return AviChunkMark{at,          w->filePos,      w->currentIndexBlock, w->entriesInBlock, w->indexBytes,
+                      w->videoFrames, w->soundBytes, w->lastChunkPos,     w->lastChunkSize,  w->hasRepeats,
+                      w->sizeSoFar,   w->soundChunks, w->newFrames,       w->writtenChecksum};
+}
+
+void Restore(AviWriter *w, const AviChunkMark &m) {
+  w->filePos = m.filePos;
+  w->currentIndexBlock = m.currentIndexBlock;
+  w->entriesInBlock = m.entriesInBlock;
+  w->indexBytes = m.indexBytes;
+  w->videoFrames = m.videoFrames;
+  w->soundBytes = m.soundBytes;
+  w->lastChunkPos = m.lastChunkPos;
+  w->lastChunkSize = m.lastChunkSize;
+  w->hasRepeats = m.hasRepeats;
+  w->sizeSoFar = m.sizeSoFar;
+  w->soundChunks = m.soundChunks;
+  w->newFrames = m.newFrames;
+  w->writtenChecksum = m.writtenChecksum;
+}
+
+// Writes the gathered chunks in one write. When it fails, they are written again one by one
+// from where they begin, so that every chunk that fits is kept; the first that fails is wiped
+// and the writer goes back to the state before it. False when a write failed: the recording
+// must end.
+bool Flush(AviWriter *w) {
+  AviWriteBehind *p = w->pending;
+  uint32_t chunks = p->chunks, used = p->used;
+  p->chunks = p->used = 0;
+  if (chunks == 0 || WriteBytes(w->file, p->bytes, used)) return true;
+  std::clearerr(w->file);
+  std::fseek(w->file, long(p->marks[0].filePos), SEEK_SET);
+  for (uint32_t i = 0; i < chunks; ++i) {
+    uint32_t at = p->marks[i].at, end = i + 1 < chunks ? p->marks[i + 1].at : used;
+    if (!WriteBytes(w->file, p->bytes + at, end - at)) {
+      Restore(w, p->marks[i]);
+      Rewind(w, used - at);
+      break;
+    }
+  }
+  return false;
+}
+
 // Appends a chunk at filePos: its header, the data and, for an odd size, a zero pad byte (the
-// caller's buffer is never read beyond its size). On failure nothing counts as written.
+// caller's buffer is never read beyond its size). The chunk is gathered with the ones before it
+// (one too large to gather is written at once, after them). False when a write failed; the
+// writer is then back at the last chunk that reached the file.
 bool AppendChunk(AviWriter *w, const char *fourcc, const uint8_t *data, uint32_t size) {
+  AviWriteBehind *p = w->pending;
+  uint32_t total = 8 + Even(size);
+  if ((p->used + uint64_t(total) > sizeof p->bytes || p->chunks == kAviWriteBehindChunks) && !Flush(w))
+    return false;
   uint8_t header[8];
   ByteWriter{header}.chunk(fourcc, size);
   static const uint8_t pad = 0;
-  if (!WriteBytes(w->file, header, sizeof header) || !WriteBytes(w->file, data, size) ||
-      ((size & 1) && !WriteBytes(w->file, &pad, 1))) {
-    Rewind(w, 8 + Even(size));
-    return false;
+  if (total > sizeof p->bytes) {
+    if (!WriteBytes(w->file, header, sizeof header) || !WriteBytes(w->file, data, size) ||
+        ((size & 1) && !WriteBytes(w->file, &pad, 1))) {
+      Rewind(w, total);
+      return false;
+    }
+  } else {
+    p->marks[p->chunks++] = Mark(w, p->used);
+    uint8_t *at = p->bytes + p->used;
+    std::memcpy(at, header, sizeof header);
+    std::memcpy(at + sizeof header, data, size);
+    if (size & 1) at[sizeof header + size] = pad;
+    p->used += total;
   }
-  w->filePos += 8 + Even(size);
+  w->filePos += total;
   return true;
 }
 
@@ -120,7 +180,8 @@ bool AddRepeat(AviWriter *w) {
   return true;
 }
 
-// Writes a chunk and its index entry; the entry is made only once the chunk is on disk.
+// Appends a chunk and makes its index entry; a chunk that does not reach the file takes its
+// entry with it.
 bool AppendIndexedChunk(AviWriter *w, const char *fourcc, uint32_t flags, const uint8_t *data, uint32_t size) {
   uint32_t chunkPos = w->filePos;
   if (!ReserveIndexEntry(w) || !AppendChunk(w, fourcc, data, size)) return false;
@@ -258,11 +319,15 @@ AviWriter *CreateAviWriter() {
   auto *w = new (std::nothrow) AviWriter();
   if (!w) return nullptr;
   w->firstIndexBlock = w->currentIndexBlock = new (std::nothrow) AviIndexBlock;
-  if (!w->firstIndexBlock) {
+  w->pending = new (std::nothrow) AviWriteBehind;
+  if (!w->firstIndexBlock || !w->pending) {
+    delete w->firstIndexBlock;
+    delete w->pending;
     delete w;
     return nullptr;
   }
   w->firstIndexBlock->next = nullptr;
+  w->pending->used = w->pending->chunks = 0;
   return w;
 }
 
@@ -277,6 +342,7 @@ void DestroyAviWriter(AviWriter *w) {
     delete b;
     b = next;
   }
+  delete w->pending;
   delete w;
 }
 
@@ -296,8 +362,9 @@ int OpenAviFile(AviWriter *w, FILE *file, uint32_t width, uint32_t height, int s
     std::fclose(file);
     return 0;
   }
-  // Unbuffered: each write reaches the file at once, so a failing write (a full disk) is seen
-  // by the chunk it belongs to, and everything before it is complete.
+  // Unbuffered: the writer gathers chunks itself, and each of its writes reaches the file at
+  // once, so a failing write (a full disk) is seen with the chunks it holds, and everything
+  // before it is complete.
   std::setvbuf(file, nullptr, _IONBF, 0);
   static const uint8_t zeros[kAviHeaderBytes] = {};
   if (!WriteBytes(file, zeros, sizeof zeros)) {
@@ -394,17 +461,21 @@ void ResumeAvi(AviWriter *w) {
 int CloseAvi(AviWriter *w) {
   std::lock_guard<std::mutex> held(w->lock);
   if (!w->file) return -1;
+  bool chunksOk = Flush(w);
   uint32_t moviSize = w->filePos - kAviMoviOffset;
   bool indexOk = WriteIndex(w);
   uint8_t header[kAviHeaderBytes];
   BuildHeader(w, moviSize, indexOk, header);
   if (std::fseek(w->file, 0, SEEK_SET) != 0 || !WriteBytes(w->file, header, sizeof header)) return -1;
-  return indexOk ? 0 : -1;
+  return chunksOk && indexOk ? 0 : -1;
 }
 
 void CloseAviFile(AviWriter *w) {
   std::lock_guard<std::mutex> held(w->lock);
-  if (w->file) std::fclose(w->file);
+  if (w->file) {
+    Flush(w);
+    std::fclose(w->file);
+  }
   w->file = nullptr;
   w->soundOn = 0;
 }

@@ -22,6 +22,10 @@ constexpr uint32_t kAviIndexEntryBytes = 16;
 constexpr uint32_t kAviEntriesPerBlock = 1024;
 constexpr uint32_t kAviFileLimit = 2000000000;  // no file grows past this
 constexpr uint32_t kAviChunkOverhead = 24;      // 8-byte chunk header + 16-byte index entry
+// Chunks are gathered and go to the file in writes of up to this many bytes (a larger chunk is
+// written on its own), at most this many chunks at a time.
+constexpr uint32_t kAviWriteBehindBytes = 1024 * 1024;
+constexpr uint32_t kAviWriteBehindChunks = 512;
 
 // avih flags.
 constexpr uint32_t kAviHasIndex = 0x10;
@@ -39,6 +43,34 @@ struct AviSoundFormat {
   uint16_t channels;
   uint32_t samplesPerSecond;
   uint32_t bitsPerSample;
+};
+
+// What a chunk changed in the writer: its state before the chunk was made, to go back to
+// when the chunk does not reach the file.
+struct AviChunkMark {
+  uint32_t at;  // where the chunk begins in the gathered bytes
+  uint32_t filePos;
+  AviIndexBlock *currentIndexBlock;
+  uint32_t entriesInBlock;
+  uint32_t indexBytes;
+  uint32_t videoFrames;
+  uint32_t soundBytes;
+  uint32_t lastChunkPos;
+  uint32_t lastChunkSize;
+  uint8_t hasRepeats;
+  uint32_t sizeSoFar;
+  uint32_t soundChunks;
+  uint32_t newFrames;
+  uint32_t writtenChecksum;
+};
+
+// Chunks made but not yet in the file: their bytes, which belong at the file offset of the
+// first chunk's mark, and each chunk's mark.
+struct AviWriteBehind {
+  uint8_t bytes[kAviWriteBehindBytes];
+  uint32_t used;
+  uint32_t chunks;
+  AviChunkMark marks[kAviWriteBehindChunks];
 };
 
 struct AviWriter {
@@ -73,12 +105,14 @@ struct AviWriter {
   // The frame checksum (screen capture) of the last picture written: a frame with the same
   // checksum is not new, see IsNewPicture.
   uint32_t writtenChecksum;
+  AviWriteBehind *pending;
   // Held by every step that touches the file or the sound queue: the frame thread writes while
   // the user-interface thread may close, resume or finish the same recording.
   std::mutex lock;
 };
 
-// Creates the writer with its first index block; null without memory.
+// Creates the writer with its first index block and its write-behind buffer; null without
+// memory.
 AviWriter *CreateAviWriter();
 // Frees the sound buffers, the staging buffer, every index block and the writer (a recording
 // still running is ended: its file closed as it stands, sound capture stopped).
@@ -97,6 +131,9 @@ int OpenAviFile(AviWriter *writer, FILE *file, uint32_t width, uint32_t height, 
 // picture written (IsNewPicture; always 1 outside screen capture) and checksum is its checksum.
 // The picture buffer is only read, never beyond jpegSize. 1 to go on, 0 when the recording must
 // end: the size limit or the 2,000,000,000-byte guard was reached, or a write failed.
+// Chunks reach the file in large writes, so a write that fails may be one of chunks made by
+// earlier steps: those of them that fit are written again one by one, and the writer goes back
+// to the state before the first that did not.
 int WriteVideoSlot(AviWriter *writer, const uint8_t *jpeg, uint32_t jpegSize, uint32_t tick, int prepare,
                    int newFrame, uint32_t checksum);
 // Writes the sound blocks that are due (at most three, never more sound chunks than slots).
@@ -109,10 +146,11 @@ int WritePausedSound(AviWriter *writer);
 void DrainSound(AviWriter *writer);
 // The next frame step starts a new stretch of slots (after a pause).
 void ResumeAvi(AviWriter *writer);
-// Writes the index and the header: 0 on success, -1 when either failed. The caller closes the
-// file (CloseAviFile).
+// Writes the chunks still gathered, the index and the header: 0 on success, -1 when any of them
+// failed. The caller closes the file (CloseAviFile).
 int CloseAvi(AviWriter *writer);
-// Closes the file; sound is off from here on.
+// Closes the file with every chunk made (a recording CloseAvi did not end stays without its
+// index and header); sound is off from here on.
 void CloseAviFile(AviWriter *writer);
 
 // Whether a frame with this checksum must be encoded and written as a new picture: it differs

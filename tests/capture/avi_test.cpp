@@ -21,23 +21,28 @@ constexpr uint32_t kStart = 100000;  // tick of the first frame
 constexpr uint32_t kInterval = 66;
 
 // A file on a disk that holds `capacity` bytes: a write past it writes what fits and fails, as
-// on a full disk. failAtWrite n > 0 makes the n-th write fail once instead.
+// on a full disk. failAtWrite n > 0 makes writes n to n + failures - 1 fail instead. A failing
+// write writes nothing and says so with 0, as the platform's streams do (a -1 from a cookie
+// makes the C library try again byte by byte).
 struct SmallDisk {
   int fd;
   uint64_t position = 0;
   uint64_t capacity;
   int writes = 0;
   int failAtWrite;
+  int failures;
 };
 
-FILE *OpenOnSmallDisk(const std::string &path, uint64_t capacity, int failAtWrite = 0) {
-  auto *disk = new SmallDisk{open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644), 0, capacity, 0, failAtWrite};
+FILE *OpenOnSmallDisk(const std::string &path, uint64_t capacity, int failAtWrite = 0, int failures = 1) {
+  auto *disk = new SmallDisk{open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644), 0, capacity, 0, failAtWrite,
+                             failures};
   cookie_io_functions_t io{};
   io.write = [](void *c, const char *data, size_t size) -> ssize_t {
     auto *d = static_cast<SmallDisk *>(c);
-    if (++d->writes == d->failAtWrite) return -1;
+    ++d->writes;
+    if (d->failAtWrite > 0 && d->writes >= d->failAtWrite && d->writes < d->failAtWrite + d->failures) return 0;
     size_t room = d->position >= d->capacity ? 0 : size_t(std::min<uint64_t>(size, d->capacity - d->position));
-    if (room == 0) return -1;
+    if (room == 0) return 0;
     ssize_t done = pwrite(d->fd, data, room, off_t(d->position));
     if (done > 0) d->position += uint64_t(done);
     return done;
@@ -128,6 +133,31 @@ TEST_F(AviTest, OddSizedPicturesArePaddedWithZero) {
   EXPECT_EQ(f.index()[0].size, n + 1);
   EXPECT_EQ(f.index()[1].offset, 12 + n + 1);
   ExpectReadable(path, CheckAvi(f), 66000);
+}
+
+// Pictures go to the file gathered in large writes; one larger than the gathering buffer is
+// written on its own, after the chunks gathered before it and before those that follow.
+TEST_F(AviTest, PictureLargerThanTheGatheringBufferKeepsItsPlace) {
+  std::string path = file("large.avi");
+  std::vector<uint8_t> small = MakeJpeg(160, 120, 0);
+  std::vector<uint8_t> large(kAviWriteBehindBytes + 1001);
+  for (size_t i = 0; i < large.size(); ++i) large[i] = uint8_t(i * 7 + (i >> 9));
+  std::vector<const std::vector<uint8_t> *> pictures = {&small, &large, &small};
+  {
+    AviRecording r(path, kInterval, 160, 120, false, kStart);
+    for (size_t i = 0; i < pictures.size(); ++i) ASSERT_EQ(r.frame(kStart + uint32_t(i) * kInterval, pictures[i]), 1);
+    EXPECT_EQ(r.close(), 0);
+  }
+  RiffFile f(path);
+  AviSummary s = CheckAvi(f);
+  EXPECT_EQ(s.pictures, 3u);
+  const std::vector<RiffChunk> &chunks = f.movi()->children;
+  ASSERT_EQ(chunks.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(chunks[i].size, pictures[i]->size());
+    EXPECT_EQ(std::memcmp(f.bytes().data() + chunks[i].offset + 8, pictures[i]->data(), chunks[i].size), 0);
+  }
 }
 
 // Arrival times against the constant frame rate: which index entries each makes, and the
@@ -250,31 +280,36 @@ TEST_F(AviTest, FileNeverPassesTwoBillionBytes) {
   r.writer->filePos = kAviFileLimit - 32 - r.writer->indexBytes - size + 1;
   EXPECT_EQ(r.frame(kStart + 132, &picture), 0);
   r.writer->filePos = realPos + 8 + size + (size & 1);
+  r.close();
   EXPECT_EQ(std::filesystem::file_size(path), r.writer->filePos);
 }
 
 // A disk that fills up in the middle of a recording with sound: every chunk before the
 // failure is in the file, which ends cleanly with or without its index.
 TEST_F(AviTest, FullDiskLeavesAReadableFile) {
-  std::vector<uint8_t> picture = MakeJpeg(320, 240, 0);
+  std::vector<uint8_t> picture = MakeJpeg(640, 480, 0);
+  // Long enough for three gathered writes; the disk fills up in the middle of the second.
+  int total = int(3 * kAviWriteBehindBytes / (picture.size() + 1100)) + 1;
   auto record = [&](const std::string &path, uint64_t capacity, int *written) {
     TestMicrophone microphone("counter", kStart);
-    AviRecording r(path, kInterval, 320, 240, true, kStart, OpenOnSmallDisk(path, capacity));
+    AviRecording r(path, kInterval, 640, 480, true, kStart, OpenOnSmallDisk(path, capacity));
     int i = 0;
-    while (i < 30 && r.frame(kStart + i * kInterval, &picture) == 1) ++i;
+    while (i < total && r.frame(kStart + i * kInterval, &picture) == 1) ++i;
     *written = i;
     return r.close();
   };
   int frames;
   ASSERT_EQ(record(file("calibration.avi"), 1 << 30, &frames), 0);
-  ASSERT_EQ(frames, 30);
+  ASSERT_EQ(frames, total);
   RiffFile calibration(file("calibration.avi"));
   const std::vector<RiffChunk> &chunks = calibration.movi()->children;
-  size_t k = 24;  // the last chunk that fits
-  while (chunks[k + 1].id != "00dc") ++k;
+  size_t k = 0;  // the last chunk that fits: one before a picture, well into the second write
+  while (chunks[k].offset < kAviWriteBehindBytes * 3 / 2 || chunks[k + 1].id != "00dc") ++k;
   uint64_t end = chunks[k].offset + 8 + chunks[k].size + (chunks[k].size & 1);
   uint32_t pictures = 0, soundChunks = 0;
   for (size_t i = 0; i <= k; ++i) ++(chunks[i].id == "00dc" ? pictures : soundChunks);
+  uint64_t index = 8 + 16 * (k + 1);
+  ASSERT_LT(index + picture.size() / 2, picture.size() + 8);
 
   struct Case {
     const char *name;
@@ -282,14 +317,14 @@ TEST_F(AviTest, FullDiskLeavesAReadableFile) {
     bool indexFits;
   } cases[] = {
       // The index goes where the picture that failed began.
-      {"index fits", end + picture.size() / 2, true},
+      {"index fits", end + index + picture.size() / 2, true},
       {"no room for the index", end + 100, false},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = file(std::string(c.name) + ".avi");
     EXPECT_EQ(record(path, c.capacity, &frames), c.indexFits ? 0 : -1);
-    EXPECT_LT(frames, 30);
+    EXPECT_LT(frames, total);
     RiffFile f(path);
     AviSummary s = CheckAvi(f, c.indexFits ? AviEnd::AfterFailure : AviEnd::NoIndex);
     EXPECT_EQ(s.pictures, pictures);
@@ -302,22 +337,38 @@ TEST_F(AviTest, FullDiskLeavesAReadableFile) {
   }
 }
 
-TEST_F(AviTest, FailedWriteIsUndoneAndTheIndexStillWritten) {
-  std::string path = file("failed.avi");
+// A write that fails ends the recording. The chunks it held are written again one at a time:
+// those that go through are kept, the first that fails is undone; the index is still written.
+TEST_F(AviTest, FailedWriteKeepsTheChunksThatCanBeWrittenAgain) {
   std::vector<uint8_t> picture = MakeJpeg(320, 240, 0);
-  {
-    // Writes: the zero header, then a header and the data per picture; the 12th write is the
-    // data of the sixth picture.
-    AviRecording r(path, kInterval, 320, 240, false, kStart, OpenOnSmallDisk(path, 1 << 30, 12));
-    int i = 0;
-    while (r.frame(kStart + i * kInterval, &picture) == 1) ++i;
-    EXPECT_EQ(i, 5);
-    EXPECT_EQ(r.close(), 0);
+  uint32_t perWrite = kAviWriteBehindBytes / (8 + uint32_t(picture.size() + (picture.size() & 1)));
+  // Writes: 1 the zero header, 2 the first perWrite pictures, 3 the next perWrite (made to fail),
+  // then the second batch again one picture per write.
+  struct Case {
+    const char *name;
+    int failures;
+    uint32_t pictures;
+  } cases[] = {
+      {"written again", 1, 2 * perWrite},
+      {"not even the first chunk again", 2, perWrite},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = file(std::string(c.name) + ".avi");
+    {
+      AviRecording r(path, kInterval, 320, 240, false, kStart, OpenOnSmallDisk(path, 1 << 30, 3, c.failures));
+      uint32_t i = 0;
+      while (i < 3 * perWrite && r.frame(kStart + i * kInterval, &picture) == 1) ++i;
+      // The picture that no longer fitted beside the second batch found the write failing.
+      EXPECT_EQ(i, 2 * perWrite);
+      EXPECT_EQ(r.writer->videoFrames, c.pictures);
+      EXPECT_EQ(r.close(), 0);
+    }
+    AviSummary s = CheckAvi(RiffFile(path), AviEnd::AfterFailure);
+    EXPECT_EQ(s.pictures, c.pictures);
+    EXPECT_EQ(s.videoEntries, c.pictures);
+    ExpectReadable(path, s, 66000);
   }
-  AviSummary s = CheckAvi(RiffFile(path), AviEnd::AfterFailure);
-  EXPECT_EQ(s.pictures, 5u);
-  EXPECT_EQ(s.videoEntries, 5u);
-  ExpectReadable(path, s, 66000);
 }
 
 TEST_F(AviTest, IndexGrowsPastOneBlockAndIsKeptForTheNextRecording) {
