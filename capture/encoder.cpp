@@ -61,6 +61,22 @@ uint32_t FastFormatCode(uint32_t format) {
   }
 }
 
+// YUY2 (Y0 U0 Y1 V0) and YVYU (Y0 V0 Y1 U0) frames are reordered in place into UYVY, the one
+// packed layout both encoders read; other formats are left alone.
+void PackedToUyvy(FrameDesc *frame) {
+  if (frame->format != FORMAT_YUY2 && frame->format != FORMAT_YVYU) return;
+  const bool yvyu = frame->format == FORMAT_YVYU;
+  uint8_t *p = frame->data;
+  for (uint64_t i = 0, n = uint64_t(frame->width) * frame->height / 2; i < n; ++i, p += 4) {
+    const uint8_t y0 = p[0], c0 = p[1], y1 = p[2], c1 = p[3];
+    p[0] = yvyu ? c1 : c0;
+    p[1] = y0;
+    p[2] = yvyu ? c0 : c1;
+    p[3] = y1;
+  }
+  frame->format = FORMAT_UYVY;
+}
+
 // One call of the vendor object; the JPEG size, or 0 when it refused or outgrew the bound.
 uint32_t VendorEncode(VendorJpegEncoder *object, const uint8_t *in, uint32_t inBytes, uint8_t *out,
                       uint32_t bound) {
@@ -216,6 +232,7 @@ uint32_t EncodeJpeg(EncoderSetup *setup, uint8_t *out, uint32_t capacity, FrameD
   if (jpegBound == 0 || jpegBound > capacity ||
       frame->size < FrameBytes(frame->format, frame->width, frame->height))
     return 0;
+  PackedToUyvy(frame);
   if (!setup->useFast) return EncodeVendor(setup, out, capacity, frame, jpegBound);
   EncodeParams params{frame->width, frame->height, FastFormatCode(frame->format), scale - 1,
                       setup->rotation, setup->sampling};

@@ -101,6 +101,24 @@ TEST_F(Encoders, PlanarAndRgbFramesReachTheVendorEncoder) {
   }
 }
 
+TEST_F(Encoders, Yuy2AndYvyuFramesShowThePictureOfTheirUyvyTwin) {
+  bind();
+  for (uint32_t h : {240u, 250u}) {  // tarnjpg, the vendor encoder
+    ASSERT_EQ(ConfigureEncoder(&g_EncoderSetup, 320, h, 90, SAMPLING_420, 1, 1, 0), 1u);
+    const std::vector<uint8_t> uyvy = QuadrantsUyvy(320, h);
+    std::vector<uint8_t> yuy2(uyvy.size()), yvyu(uyvy.size());
+    for (size_t i = 0; i + 3 < uyvy.size(); i += 4) {
+      const uint8_t u = uyvy[i], y0 = uyvy[i + 1], v = uyvy[i + 2], y1 = uyvy[i + 3];
+      yuy2[i] = y0, yuy2[i + 1] = u, yuy2[i + 2] = y1, yuy2[i + 3] = v;
+      yvyu[i] = y0, yvyu[i + 1] = v, yvyu[i + 2] = y1, yvyu[i + 3] = u;
+    }
+    const std::vector<uint8_t> reference = encode(uyvy, FORMAT_UYVY, 320, h);
+    ASSERT_FALSE(reference.empty()) << h;
+    EXPECT_EQ(encode(yuy2, FORMAT_YUY2, 320, h), reference) << "YUY2, height " << h;
+    EXPECT_EQ(encode(yvyu, FORMAT_YVYU, 320, h), reference) << "YVYU, height " << h;
+  }
+}
+
 TEST_F(Encoders, CameraJpegIsStoredByteForByteWhenItFits) {
   bind(false, false);
   std::vector<uint8_t> jpeg = {0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9};
