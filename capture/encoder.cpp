@@ -50,17 +50,6 @@ uint64_t FrameBytes(uint32_t format, uint32_t width, uint32_t height) {
   }
 }
 
-uint32_t FastFormatCode(uint32_t format) {
-  switch (format) {
-    case FORMAT_UYVY: return InputUyvy;
-    case FORMAT_RGB555: return InputRgb555;
-    case FORMAT_RGB565: return InputRgb565;
-    case FORMAT_RGB24: return InputRgb24;
-    case FORMAT_IYUV: return InputPlanarYvu;
-    default: return InputPlanarYuv;
-  }
-}
-
 // YUY2 (Y0 U0 Y1 V0) and YVYU (Y0 V0 Y1 U0) frames are reordered in place into UYVY, the one
 // packed layout both encoders read; other formats are left alone.
 void PackedToUyvy(FrameDesc *frame) {
@@ -117,6 +106,17 @@ uint32_t EncodeVendor(EncoderSetup *setup, uint8_t *out, uint32_t capacity, Fram
 }
 
 }  // namespace
+
+uint32_t FastFormatCode(uint32_t format) {
+  switch (format) {
+    case FORMAT_UYVY: return InputUyvy;
+    case FORMAT_RGB555: return InputRgb555;
+    case FORMAT_RGB565: return InputRgb565;
+    case FORMAT_RGB24: return InputRgb24;
+    case FORMAT_IYUV: return InputPlanarYvu;
+    default: return InputPlanarYuv;
+  }
+}
 
 uint32_t BindFastEncoder() {
   if (g_FastModule) return 1;

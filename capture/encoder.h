@@ -82,6 +82,9 @@ uint32_t EncodeJpeg(EncoderSetup *setup, uint8_t *out, uint32_t capacity, FrameD
 // encoders are configured with (quality 100, any content, byte stuffing, header and EOI).
 // 0 when it does not fit in 32 bits.
 uint32_t JpegWorstCaseBytes(uint32_t width, uint32_t height);
+
+// tarnjpg's input-format code for a frame format (planar 4:2:0 for formats it has no code of its own for).
+uint32_t FastFormatCode(uint32_t format);
 // Bytes EncodeBuffer needs for pictures up to width x height: the JPEG's worst case followed
 // by the vendor encoder's planar work area. The JPEG part alone exceeds any frame of that size
 // (at most 3 bytes a pixel), so the averaging sums fit too. 0 when it does not fit in 32 bits.

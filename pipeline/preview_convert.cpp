@@ -311,17 +311,6 @@ uint64_t FrameBytes(uint32_t format, uint64_t w, uint64_t h) {
   }
 }
 
-uint32_t FastFormatCode(uint32_t format) {
-  switch (format) {
-    case FORMAT_UYVY: return InputUyvy;
-    case FORMAT_RGB555: return InputRgb555;
-    case FORMAT_RGB565: return InputRgb565;
-    case FORMAT_RGB24: return InputRgb24;
-    case FORMAT_IYUV: return InputPlanarYvu;
-    default: return InputPlanarYuv;
-  }
-}
-
 // A rectangle of the screen, in pixels.
 struct Rect {
   uint32_t x, y, w, h;
