@@ -16,51 +16,51 @@ namespace {
 
 // An item as the program defines it: the label is language string `language` when that is not
 // negative, else the fixed text; `setting` is the settings-table number, or -1 for an action.
-struct ItemSpec {
+struct ItemDefinition {
   int16_t language;
   const char *text;
   int8_t setting;
 };
-constexpr ItemSpec L(int16_t language, int8_t setting = -1) { return {language, nullptr, setting}; }
-constexpr ItemSpec Fixed(const char *text, int8_t setting = -1) { return {-1, text, setting}; }
-constexpr ItemSpec kBack = L(35);
-constexpr ItemSpec kEmpty = Fixed("");
+constexpr ItemDefinition L(int16_t language, int8_t setting = -1) { return {language, nullptr, setting}; }
+constexpr ItemDefinition Fixed(const char *text, int8_t setting = -1) { return {-1, text, setting}; }
+constexpr ItemDefinition kBack = L(35);
+constexpr ItemDefinition kEmpty = Fixed("");
 // Main item 2: labelled with the title of the current capture mode's page.
-constexpr ItemSpec kModePageItem = Fixed(nullptr);
+constexpr ItemDefinition kModePageItem = Fixed(nullptr);
 
-constexpr ItemSpec kMain[] = {L(37), L(72), kModePageItem, L(75), L(77), L(76), L(36)};
-constexpr ItemSpec kGeneral[] = {L(38, 31), L(41, 10), L(44, 35), L(57, 8), L(60, 4),
+constexpr ItemDefinition kMain[] = {L(37), L(72), kModePageItem, L(75), L(77), L(76), L(36)};
+constexpr ItemDefinition kGeneral[] = {L(38, 31), L(41, 10), L(44, 35), L(57, 8), L(60, 4),
                                  L(164),    L(61),     L(63),     L(62),    kBack};
 // The still settings; UpdateCapturePage swaps in the video ones.
-constexpr ItemSpec kCapture[] = {L(88, 25), L(89, 44), L(90, 24), L(91, 38), L(92, 36), kBack};
-constexpr ItemSpec kImage[] = {L(10, 12), L(9, 13), L(14, 14), L(11, 15), L(12, 11), L(13, 16), kBack};
-constexpr ItemSpec kPicture[] = {L(0, 17), L(4, 18), L(15, 20), L(21, 19), L(78), L(79, 21), L(80, 22), kBack};
-constexpr ItemSpec kPhoto[] = {L(98, 26), L(99, 32), L(32, 34), L(28, 9), kBack};
-constexpr ItemSpec kVideo[] = {L(98, 29), L(122, 30), L(123, 33), kBack};
-constexpr ItemSpec kInterval[] = {L(98, 26), L(99, 32), L(32, 34), L(28, 9), L(106, 42), L(115), L(108), kBack};
-constexpr ItemSpec kAveraging[] = {L(116, 46), L(120, 45), L(121, 47), kBack};
-constexpr ItemSpec kMotion[] = {L(109, 5), L(113, 6), L(114, 7), kBack};
-constexpr ItemSpec kKeys[] = {L(64, 48), L(65, 49), L(36, 50), L(66, 51), L(67, 52), L(68, 53),
+constexpr ItemDefinition kCapture[] = {L(88, 25), L(89, 44), L(90, 24), L(91, 38), L(92, 36), kBack};
+constexpr ItemDefinition kImage[] = {L(10, 12), L(9, 13), L(14, 14), L(11, 15), L(12, 11), L(13, 16), kBack};
+constexpr ItemDefinition kPicture[] = {L(0, 17), L(4, 18), L(15, 20), L(21, 19), L(78), L(79, 21), L(80, 22), kBack};
+constexpr ItemDefinition kPhoto[] = {L(98, 26), L(99, 32), L(32, 34), L(28, 9), kBack};
+constexpr ItemDefinition kVideo[] = {L(98, 29), L(122, 30), L(123, 33), kBack};
+constexpr ItemDefinition kInterval[] = {L(98, 26), L(99, 32), L(32, 34), L(28, 9), L(106, 42), L(115), L(108), kBack};
+constexpr ItemDefinition kAveraging[] = {L(116, 46), L(120, 45), L(121, 47), kBack};
+constexpr ItemDefinition kMotion[] = {L(109, 5), L(113, 6), L(114, 7), kBack};
+constexpr ItemDefinition kKeys[] = {L(64, 48), L(65, 49), L(36, 50), L(66, 51), L(67, 52), L(68, 53),
                               L(69, 54), L(24, 55), L(21, 56), L(32, 57), L(70, 58), kBack};
-constexpr ItemSpec kAdvanced[] = {L(49, 41),          L(165, 3),           L(166, 2), L(54, 40),
+constexpr ItemDefinition kAdvanced[] = {L(49, 41),          L(165, 3),           L(166, 2), L(54, 40),
                                   Fixed("FMode", 0), Fixed("FDelay", 1), kBack};
-constexpr ItemSpec kAfterPhoto[] = {L(84), L(85), kEmpty, L(87), kEmpty};
-constexpr ItemSpec kPaused[] = {L(82), L(83), L(85), kEmpty, L(86), kEmpty};
-constexpr ItemSpec kAfterRecording[] = {L(83), L(85), kEmpty, L(86), kEmpty};
+constexpr ItemDefinition kAfterPhoto[] = {L(84), L(85), kEmpty, L(87), kEmpty};
+constexpr ItemDefinition kPaused[] = {L(82), L(83), L(85), kEmpty, L(86), kEmpty};
+constexpr ItemDefinition kAfterRecording[] = {L(83), L(85), kEmpty, L(86), kEmpty};
 
-struct PageSpec {
+struct PageDefinition {
   int16_t title;  // language string, or -1 for the fixed title
   const char *fixedTitle;
-  const ItemSpec *items;
+  const ItemDefinition *items;
   uint32_t count;
 };
 template <size_t N>
-constexpr PageSpec Page(int16_t title, const ItemSpec (&items)[N], const char *fixedTitle = nullptr) {
+constexpr PageDefinition Page(int16_t title, const ItemDefinition (&items)[N], const char *fixedTitle = nullptr) {
   return {title, fixedTitle, items, N};
 }
 
 // In the order of MenuPageId.
-constexpr PageSpec kPages[kMenuPageCount] = {
+constexpr PageDefinition kPages[kMenuPageCount] = {
     Page(71, kMain),      Page(37, kGeneral),   Page(72, kCapture),  Page(75, kImage),
     Page(77, kPicture),   Page(102, kPhoto),    Page(104, kVideo),   Page(103, kInterval),
     Page(115, kAveraging), Page(108, kMotion),  Page(63, kKeys),     Page(-1, kAdvanced, "Advanced Settings"),
@@ -69,7 +69,7 @@ constexpr PageSpec kPages[kMenuPageCount] = {
 
 constexpr size_t ItemTotal() {
   size_t total = 0;
-  for (const PageSpec &page : kPages) total += page.count;
+  for (const PageDefinition &page : kPages) total += page.count;
   return total;
 }
 MenuItem s_items[ItemTotal()];
@@ -212,17 +212,17 @@ void BuildPages(bool screenCapture) {
   BuildOptionLists(g_App.device, screenCapture);
   MenuItem *items = s_items;
   for (int id = 0; id < kMenuPageCount; ++id) {
-    const PageSpec &spec = kPages[id];
+    const PageDefinition &def = kPages[id];
     MenuPage &page = PageOf(MenuPageId(id));
-    page.title = spec.title >= 0 ? LanguageString(spec.title) : spec.fixedTitle;
+    page.title = def.title >= 0 ? LanguageString(def.title) : def.fixedTitle;
     page.items = items;
-    page.count = spec.count;
-    for (uint32_t i = 0; i < spec.count; ++i) {
-      const ItemSpec &item = spec.items[i];
+    page.count = def.count;
+    for (uint32_t i = 0; i < def.count; ++i) {
+      const ItemDefinition &item = def.items[i];
       items[i].label = item.language >= 0 ? LanguageString(item.language) : item.text;
       items[i].setting = item.setting >= 0 ? g_App.settings[item.setting] : nullptr;
     }
-    items += spec.count;
+    items += def.count;
   }
   HideItems(screenCapture);
   UpdateCapturePage(EffectiveRow(*g_App.settings[SET_CAPTURE_MODE]) != kCaptureModeVideo);

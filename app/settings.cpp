@@ -15,56 +15,56 @@ constexpr WCHAR kScreenCaptureKey[] = TEXT("Software\\Vendrasol\\Mirantel");
 constexpr WCHAR kSettingsValue[] = TEXT("Settings");
 constexpr DWORD kStoredBytes = 510;
 
-constexpr RowSpec kFlashSoundModeRows[] = {{-1, "Async", 0}, {-1, "Sync", 1}, {-1, "Simultaneously", 2}};
-constexpr RowSpec kQuarterTurnRows[] = {{50, nullptr, 0}, {51, nullptr, 1}, {52, nullptr, 2}, {53, nullptr, 3}};
-constexpr RowSpec kFlipRows[] = {{153, nullptr, 0}, {154, nullptr, 1}, {-1, "Snapshot", 2}, {-1, "Preview", 3}};
+constexpr RowDefinition kFlashSoundModeRows[] = {{-1, "Async", 0}, {-1, "Sync", 1}, {-1, "Simultaneously", 2}};
+constexpr RowDefinition kQuarterTurnRows[] = {{50, nullptr, 0}, {51, nullptr, 1}, {52, nullptr, 2}, {53, nullptr, 3}};
+constexpr RowDefinition kFlipRows[] = {{153, nullptr, 0}, {154, nullptr, 1}, {-1, "Snapshot", 2}, {-1, "Preview", 3}};
 // Frames per second; the video frame interval uses all rows but the last.
-constexpr RowSpec kIntervalRows[] = {
+constexpr RowDefinition kIntervalRows[] = {
     {-1, "1", 1000}, {-1, "2", 500}, {-1, "3", 332}, {-1, "4", 250}, {-1, "5", 200}, {-1, "10", 100},
     {-1, "12", 80},  {-1, "15", 66}, {-1, "20", 50}, {-1, "25", 40}, {-1, "MAX", 0}};
-constexpr RowSpec kMotionModeRows[] = {{110, nullptr, 0}, {111, nullptr, 1}, {112, nullptr, 2}};
-constexpr RowSpec kOverlayCaptureRows[] = {{58, nullptr, 0}, {59, nullptr, 1}};
-constexpr RowSpec kCaptureModeRows[] = {{102, nullptr, 0}, {104, nullptr, 1}, {103, nullptr, 2}};
-constexpr RowSpec kPhotoFormatRows[] = {{-1, "JPG 422", 2}, {-1, "JPG 420", 1}, {-1, "JPG Gray", 4}};
-constexpr RowSpec kPhotoFormatModel11Rows[] = {{-1, "JPG", 1}, {-1, "JPG Gray", 4}};
-constexpr RowSpec kVideoFormatRows[] = {
+constexpr RowDefinition kMotionModeRows[] = {{110, nullptr, 0}, {111, nullptr, 1}, {112, nullptr, 2}};
+constexpr RowDefinition kOverlayCaptureRows[] = {{58, nullptr, 0}, {59, nullptr, 1}};
+constexpr RowDefinition kCaptureModeRows[] = {{102, nullptr, 0}, {104, nullptr, 1}, {103, nullptr, 2}};
+constexpr RowDefinition kPhotoFormatRows[] = {{-1, "JPG 422", 2}, {-1, "JPG 420", 1}, {-1, "JPG Gray", 4}};
+constexpr RowDefinition kPhotoFormatModel11Rows[] = {{-1, "JPG", 1}, {-1, "JPG Gray", 4}};
+constexpr RowDefinition kVideoFormatRows[] = {
     {-1, "AVI (MJPG Gray)", 0}, {-1, "AVI (MJPG 420)", 1}, {-1, "AVI (MJPG 422)", 2}};
-constexpr RowSpec kVideoFormatModel11Rows[] = {{-1, "H263", 4}, {-1, "MP4", 3}, {-1, "AVI", 1}};
-constexpr RowSpec kVideoSoundRows[] = {{155, nullptr, 1}, {156, nullptr, 0}};
-constexpr RowSpec kBacklightRows[] = {{39, nullptr, 0}, {40, nullptr, 1}};
-constexpr RowSpec kShutterSoundRows[] = {{100, nullptr, 1}, {101, nullptr, 0}};
-constexpr RowSpec kOrientationRows[] = {{45, nullptr, 0}, {46, nullptr, 1}, {47, nullptr, 2}, {48, nullptr, 3}};
-constexpr RowSpec kPreviewModeRows[] = {
+constexpr RowDefinition kVideoFormatModel11Rows[] = {{-1, "H263", 4}, {-1, "MP4", 3}, {-1, "AVI", 1}};
+constexpr RowDefinition kVideoSoundRows[] = {{155, nullptr, 1}, {156, nullptr, 0}};
+constexpr RowDefinition kBacklightRows[] = {{39, nullptr, 0}, {40, nullptr, 1}};
+constexpr RowDefinition kShutterSoundRows[] = {{100, nullptr, 1}, {101, nullptr, 0}};
+constexpr RowDefinition kOrientationRows[] = {{45, nullptr, 0}, {46, nullptr, 1}, {47, nullptr, 2}, {48, nullptr, 3}};
+constexpr RowDefinition kPreviewModeRows[] = {
     {93, nullptr, 3}, {94, nullptr, 4}, {95, nullptr, 1}, {96, nullptr, 2}, {97, nullptr, 0}};
-constexpr RowSpec kPreviewModePxaRows[] = {{93, nullptr, 5}, {94, nullptr, 6}, {97, nullptr, 0}};
-constexpr RowSpec kQualityRows[] = {{-1, "25%", 25}, {-1, "30%", 30}, {-1, "45%", 45}, {-1, "55%", 55},
+constexpr RowDefinition kPreviewModePxaRows[] = {{93, nullptr, 5}, {94, nullptr, 6}, {97, nullptr, 0}};
+constexpr RowDefinition kQualityRows[] = {{-1, "25%", 25}, {-1, "30%", 30}, {-1, "45%", 45}, {-1, "55%", 55},
                                     {-1, "65%", 65}, {-1, "75%", 75}, {-1, "80%", 80}, {-1, "85%", 85},
                                     {-1, "90%", 90}, {-1, "100%", 100}};
-constexpr RowSpec kChromaSwapRows[] = {{55, nullptr, 0}, {56, nullptr, 1}};
+constexpr RowDefinition kChromaSwapRows[] = {{55, nullptr, 0}, {56, nullptr, 1}};
 // The first row is 1 ms, not 0: a series never runs with no pause at all.
-constexpr RowSpec kShotIntervalRows[] = {
+constexpr RowDefinition kShotIntervalRows[] = {
     {-1, "0 sec", 1},          {-1, "1 sec", 1000},       {-1, "2 sec", 2000},   {-1, "3 sec", 3000},
     {-1, "4 sec", 4000},       {-1, "5 sec", 5000},       {-1, "10 sec", 10000}, {-1, "20 sec", 20000},
     {-1, "30 sec", 30000},     {-1, "1 min", 60000},      {-1, "2 min", 120000}, {-1, "3 min", 180000},
     {-1, "5 min", 300000},     {-1, "10 min", 600000}};
-constexpr RowSpec kAverageFramesRows[] = {{-1, "2", 1},  {-1, "4", 2},  {-1, "8", 3},   {-1, "16", 4},
+constexpr RowDefinition kAverageFramesRows[] = {{-1, "2", 1},  {-1, "4", 2},  {-1, "8", 3},   {-1, "16", 4},
                                           {-1, "32", 5}, {-1, "64", 6}, {-1, "128", 7}, {-1, "256", 8}};
-constexpr RowSpec kAveragingRows[] = {{117, nullptr, 0}, {118, nullptr, 1}, {119, nullptr, 2}};
+constexpr RowDefinition kAveragingRows[] = {{117, nullptr, 0}, {118, nullptr, 1}, {119, nullptr, 2}};
 // Virtual-key codes; 0 is no key.
-constexpr RowSpec kKeyRows[] = {
+constexpr RowDefinition kKeyRows[] = {
     {126, nullptr, 0},   {127, nullptr, 114}, {128, nullptr, 115}, {129, nullptr, 117},
     {130, nullptr, 118}, {131, nullptr, 193}, {132, nullptr, 194}, {133, nullptr, 195},
     {134, nullptr, 196}, {135, nullptr, 119}, {136, nullptr, 120}, {137, nullptr, 27},
     {138, nullptr, 48},  {139, nullptr, 49},  {140, nullptr, 50},  {141, nullptr, 51},
     {142, nullptr, 52},  {143, nullptr, 53},  {144, nullptr, 54},  {145, nullptr, 55},
     {146, nullptr, 56},  {147, nullptr, 57}};
-constexpr RowSpec kTapActionRows[] = {{148, nullptr, 0}, {149, nullptr, 1}, {150, nullptr, 2}};
+constexpr RowDefinition kTapActionRows[] = {{148, nullptr, 0}, {149, nullptr, 1}, {150, nullptr, 2}};
 
 // The rows with their labels, one store per rows table; shared tables are stored once.
 template <size_t N>
 struct Rows {
-  constexpr explicit Rows(const RowSpec (&definition)[N]) : spec(definition), rows{} {}
-  const RowSpec (&spec)[N];
+  constexpr explicit Rows(const RowDefinition (&definition)[N]) : table(definition), rows{} {}
+  const RowDefinition (&table)[N];
   OptionRow rows[N];
 };
 Rows s_flashSoundMode{kFlashSoundModeRows};
@@ -129,7 +129,7 @@ void Use(int setting, Rows<N> &rows, uint32_t defaultRow, uint32_t count = N) {
 
 template <size_t N>
 void Label(Rows<N> &rows, const char *const *language) {
-  FillRows(rows.rows, rows.spec, N, language);
+  FillRows(rows.rows, rows.table, N, language);
 }
 
 void LabelAll(const char *const *language) {

@@ -4,18 +4,18 @@
 
 namespace {
 
-constexpr RowSpec kProp1Rows[] = {{1, nullptr, 1}, {2, nullptr, 2}, {3, nullptr, 4}};
-constexpr RowSpec kProp2Rows[] = {{5, nullptr, 1}, {6, nullptr, 2}, {7, nullptr, 4}, {8, nullptr, 8}};
-constexpr RowSpec kProp10Rows[] = {
+constexpr RowDefinition kProp1Rows[] = {{1, nullptr, 1}, {2, nullptr, 2}, {3, nullptr, 4}};
+constexpr RowDefinition kProp2Rows[] = {{5, nullptr, 1}, {6, nullptr, 2}, {7, nullptr, 4}, {8, nullptr, 8}};
+constexpr RowDefinition kProp10Rows[] = {
     {16, nullptr, 1}, {17, nullptr, 2}, {18, nullptr, 4}, {19, nullptr, 8}, {20, nullptr, 16}};
-constexpr RowSpec kProp10AltRows[] = {{22, nullptr, 1}, {23, nullptr, 128}};
+constexpr RowDefinition kProp10AltRows[] = {{22, nullptr, 1}, {23, nullptr, 128}};
 constexpr int32_t kProp10AltSmartphone = 32;
-constexpr RowSpec kExposureRows[] = {{25, nullptr, 2}, {26, nullptr, 4}, {27, nullptr, 6}};
-constexpr RowSpec kAspectRows[] = {
+constexpr RowDefinition kExposureRows[] = {{25, nullptr, 2}, {26, nullptr, 4}, {27, nullptr, 6}};
+constexpr RowDefinition kAspectRows[] = {
     {-1, "4:3", 0}, {-1, "3:4", 1}, {-1, "16:9", 2}, {-1, "9:16", 3}, {-1, "1:1", 4}};
-constexpr RowSpec kCameraModeRows[] = {{42, nullptr, 1}, {43, nullptr, 2}};
-constexpr RowSpec kFlashRows[] = {{29, nullptr, 0}, {30, nullptr, 1}};
-constexpr RowSpec kFullResRows[] = {{33, nullptr, 0}, {34, nullptr, 1}};
+constexpr RowDefinition kCameraModeRows[] = {{42, nullptr, 1}, {43, nullptr, 2}};
+constexpr RowDefinition kFlashRows[] = {{29, nullptr, 0}, {30, nullptr, 1}};
+constexpr RowDefinition kFullResRows[] = {{33, nullptr, 0}, {34, nullptr, 1}};
 
 // The rows tables of the single Camera; Prop10's first value follows Prop10Alt at run time.
 OptionRow s_prop1[std::size(kProp1Rows)];
@@ -37,9 +37,9 @@ constexpr OptionList Camera::*kCameraLists[] = {
 static_assert(std::size(kCameraLists) == kCameraOptionCount);
 
 template <size_t N>
-void Labelled(OptionList &list, OptionRow (&rows)[N], const RowSpec (&spec)[N], uint32_t defaultRow,
+void Labelled(OptionList &list, OptionRow (&rows)[N], const RowDefinition (&def)[N], uint32_t defaultRow,
               const char *const *language) {
-  FillRows(rows, spec, N, language);
+  FillRows(rows, def, N, language);
   ShapeTable(list, rows, N, defaultRow);
 }
 

@@ -56,7 +56,7 @@ inline void ShapeArithmetic(OptionList &list, uint32_t count, int32_t base, int3
 
 // One row of a labelled list as the program defines it: the label is language string
 // `language` when that is not negative, else the fixed text.
-struct RowSpec {
+struct RowDefinition {
   int16_t language;
   const char *text;
   int32_t value;
@@ -64,11 +64,11 @@ struct RowSpec {
 
 // Fills rows from their definitions, taking labels from the language table (169 strings,
 // null when the table is not loaded).
-inline void FillRows(OptionRow *rows, const RowSpec *spec, uint32_t count,
+inline void FillRows(OptionRow *rows, const RowDefinition *def, uint32_t count,
                      const char *const *language) {
   for (uint32_t i = 0; i < count; ++i) {
-    rows[i].label = spec[i].language >= 0 ? (language ? language[spec[i].language] : nullptr)
-                                          : spec[i].text;
-    rows[i].value = spec[i].value;
+    rows[i].label = def[i].language >= 0 ? (language ? language[def[i].language] : nullptr)
+                                          : def[i].text;
+    rows[i].value = def[i].value;
   }
 }

@@ -58,17 +58,17 @@ Profile Profile::parse(const std::string &text, const std::string &origin) {
     entry.line = lineNo;
     if (entry.value.size() >= 2 && entry.value.front() == '"' && entry.value.back() == '"')
       entry.value = entry.value.substr(1, entry.value.size() - 2);
-    const KeySpec *spec = findKey(entry.key);
-    if (!spec) fail("unknown key \"" + entry.key + "\"");
-    if (!spec->repeatable && profile.find(entry.key))
+    const KeyRule *rule = findKey(entry.key);
+    if (!rule) fail("unknown key \"" + entry.key + "\"");
+    if (!rule->repeatable && profile.find(entry.key))
       fail("\"" + entry.key + "\" given twice (first on line " +
            std::to_string(profile.find(entry.key)->line) + ")");
-    std::string problem = spec->check ? spec->check(entry.value) : std::string();
+    std::string problem = rule->check ? rule->check(entry.value) : std::string();
     if (!problem.empty()) fail(entry.key + ": " + problem);
-    if (spec->identity) {
-      std::string identity = spec->identity(entry.value);
+    if (rule->identity) {
+      std::string identity = rule->identity(entry.value);
       for (const ProfileEntry &earlier : profile.entries_)
-        if (earlier.key == entry.key && spec->identity(earlier.value) == identity)
+        if (earlier.key == entry.key && rule->identity(earlier.value) == identity)
           fail(entry.key + ": \"" + entry.value + "\" repeats line " + std::to_string(earlier.line));
     }
     if (entry.key == "camera" && profile.has("camera") &&

@@ -138,7 +138,7 @@ std::string registryValueName(const std::string &v) {
   return regtext::fold(entry.key) + (entry.value ? "\n" + regtext::fold(entry.value->name) : "");
 }
 
-const KeySpec keys[] = {
+const KeyRule keys[] = {
     {"description", false, anyText},
     {"oem_info", false, anyText},            // SPI_GETOEMINFO; absent: the call fails
     {"platform_type", false, platformType},  // SPI_GETPLATFORMTYPE; absent: the call fails
@@ -161,9 +161,9 @@ const KeySpec keys[] = {
 
 }  // namespace
 
-const KeySpec *findKey(const std::string &key) {
-  for (const KeySpec &spec : keys)
-    if (key == spec.key) return &spec;
+const KeyRule *findKey(const std::string &key) {
+  for (const KeyRule &rule : keys)
+    if (key == rule.key) return &rule;
   return nullptr;
 }
 

@@ -9,7 +9,7 @@
 
 namespace device {
 
-struct KeySpec {
+struct KeyRule {
   const char *key;
   bool repeatable;
   // Returns an empty string when the value is acceptable, else what is wrong with it.
@@ -19,7 +19,7 @@ struct KeySpec {
   std::string (*identity)(const std::string &value) = nullptr;
 };
 
-const KeySpec *findKey(const std::string &key);
+const KeyRule *findKey(const std::string &key);
 
 std::optional<uint64_t> parseByteCount(const std::string &value);
 std::optional<bool> parseFlag(const std::string &value);
