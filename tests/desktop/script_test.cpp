@@ -35,6 +35,7 @@ TEST(InputScript, StepsAndTheirArguments) {
       "0 deactivate\n"
       "0 activate\n"
       "0 switch\n"
+      "0 front\n"
       "0 freeze\n"
       "0 unfreeze\n"
       "0 screenshot  shots/after photo.png \n"
@@ -52,9 +53,9 @@ TEST(InputScript, StepsAndTheirArguments) {
       {0, ScriptStep::key, '7', 0, 0, "", 7},       {0, ScriptStep::key, 0x71, 0, 0, "", 8},
       {2000, ScriptStep::tap, 0, 10, 300, "", 9},   {0, ScriptStep::deactivate, 0, 0, 0, "", 10},
       {0, ScriptStep::activate, 0, 0, 0, "", 11},   {0, ScriptStep::switchTask, 0, 0, 0, "", 12},
-      {0, ScriptStep::freeze, 0, 0, 0, "", 13},     {0, ScriptStep::unfreeze, 0, 0, 0, "", 14},
-      {0, ScriptStep::screenshot, 0, 0, 0, "shots/after photo.png", 15},
-      {0, ScriptStep::close, 0, 0, 0, "", 16},
+      {0, ScriptStep::front, 0, 0, 0, "", 13},      {0, ScriptStep::freeze, 0, 0, 0, "", 14},
+      {0, ScriptStep::unfreeze, 0, 0, 0, "", 15},   {0, ScriptStep::screenshot, 0, 0, 0, "shots/after photo.png", 16},
+      {0, ScriptStep::close, 0, 0, 0, "", 17},
   };
   ASSERT_EQ(steps.size(), std::size(expected));
   for (size_t i = 0; i < steps.size(); ++i) {
@@ -97,6 +98,7 @@ TEST(InputScript, FaultsNameTheFileAndLine) {
       {"0 tap 10 -3", "bad.txt:2: tap wants two screen coordinates"},
       {"0 screenshot", "bad.txt:2: \"screenshot\" takes 1 argument"},
       {"0 close now", "bad.txt:2: \"close\" takes 0 arguments"},
+      {"0 front 5s", "bad.txt:2: \"front\" takes 0 arguments"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.line);

@@ -1,6 +1,6 @@
 // The scripted input of a headless handset (HANDSET_INPUT): a text file of timed key presses,
-// taps, activation changes, home-screen freezes and screenshots, run once the program reads its
-// input (GXOpenInput). The syntax is in device/desktop/KEYS.md. Control API for tests and tools;
+// taps, activation changes, waits for the program to come back to the front, home-screen freezes
+// and screenshots, run once the program reads its input (GXOpenInput). The syntax is in device/desktop/KEYS.md. Control API for tests and tools;
 // product code never includes it.
 #pragma once
 
@@ -12,7 +12,7 @@
 namespace platform {
 
 struct ScriptStep {
-  enum Action { key, down, up, tap, activate, deactivate, switchTask, freeze, unfreeze, screenshot, close };
+  enum Action { key, down, up, tap, activate, deactivate, switchTask, front, freeze, unfreeze, screenshot, close };
   uint32_t delayMs;  // after the program has become idle following the step before
   Action action;
   int vk = 0;        // key, down, up

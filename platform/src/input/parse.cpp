@@ -72,6 +72,7 @@ std::vector<ScriptStep> parseInputScript(const std::string &text, const std::str
       {"activate", ScriptStep::activate},
       {"deactivate", ScriptStep::deactivate},
       {"switch", ScriptStep::switchTask},
+      {"front", ScriptStep::front},
       {"freeze", ScriptStep::freeze},
       {"unfreeze", ScriptStep::unfreeze},
       {"screenshot", ScriptStep::screenshot},

@@ -21,8 +21,10 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// How long a step waits for a busy program before it acts anyway.
+// How long a step waits for a busy program, or for one in the background to come to the front,
+// before it goes on anyway.
 constexpr std::chrono::seconds kIdleWait{60};
+constexpr std::chrono::milliseconds kFrontPoll{10};
 
 class Runner {
  public:
@@ -72,7 +74,19 @@ class Runner {
     }
   }
 
-  static void act(const ScriptStep &step) {
+  // Until one of the program's windows is the active one: brought back by the user or by
+  // another program of the handset. False after kIdleWait or when the script is stopped.
+  bool waitForFront() {
+    const Clock::time_point deadline = Clock::now() + kIdleWait;
+    std::unique_lock<std::mutex> guard(lock_);
+    while (!GetActiveWindow()) {
+      if (stopped_ || Clock::now() >= deadline) return false;
+      wake_.wait_for(guard, kFrontPoll, [this] { return stopped_; });
+    }
+    return true;
+  }
+
+  void act(const ScriptStep &step) {
     switch (step.action) {
       case ScriptStep::key:
         device::pressKey(step.vk, true);
@@ -88,6 +102,10 @@ class Runner {
       case ScriptStep::activate: device::userAction(device::InputEvent::activate); break;
       case ScriptStep::deactivate: device::userAction(device::InputEvent::deactivate); break;
       case ScriptStep::switchTask: device::userAction(device::InputEvent::switchTask); break;
+      case ScriptStep::front:
+        if (!waitForFront())
+          std::fprintf(stderr, "handset input: line %d: the program did not come to the front; going on\n", step.line);
+        break;
       case ScriptStep::freeze: device::freezeHomeScreen(true); break;
       case ScriptStep::unfreeze: device::freezeHomeScreen(false); break;
       case ScriptStep::screenshot:
