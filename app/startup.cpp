@@ -165,6 +165,9 @@ int RunInteractive(HINSTANCE instance, uint32_t screenCapture) {
   if (StartCamera()) {
     g_App.captureState.store(STATE_PREVIEW, std::memory_order_relaxed);
     ComposeAndBlit();
+    // The window was activated as it was created, before the settings existed: the backlight
+    // mode that activation applies is applied now.
+    SetBacklight(DWORD(SettingValue(SET_BACKLIGHT)));
     g_App.started = 1;
     result = RunMessageLoop();
     g_App.started = 0;

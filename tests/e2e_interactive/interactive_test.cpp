@@ -1,0 +1,337 @@
+// The interactive program as a user drives it: the real Pelkavo.exe on an emulated handset,
+// played by a script of key presses and activation changes, checked by the pictures and
+// videos it leaves in the handset's file system and by its registry.
+#include <gtest/gtest.h>
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "media.h"
+#include "program.h"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using testing_programs::Program;
+
+namespace {
+
+// The scripts name the direction keys as the user sees them on the screen. The handset is held
+// in landscape (screen orientation 0, the default) with its pad a quarter turn round: the pad's
+// Right key points up on the screen, Down right, Left down and Up left.
+std::string Landscape(const std::string &script) {
+  static const std::map<std::string, std::string> kPad = {
+      {"Up", "Right"}, {"Right", "Down"}, {"Down", "Left"}, {"Left", "Up"}};
+  static const std::regex kKey(R"(\bkey (Up|Down|Left|Right)\b)");
+  std::string out;
+  auto at = script.cbegin();
+  for (std::sregex_iterator m(script.begin(), script.end(), kKey), end; m != end; ++m) {
+    out.append(at, (*m)[0].first);
+    out += "key " + kPad.at((*m)[1].str());
+    at = (*m)[0].second;
+  }
+  out.append(at, script.cend());
+  return out;
+}
+
+class Interactive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = testing_programs::freshFolder("interactive");
+    root_ = folder_ + "/root";
+    fs::create_directories(root_);
+  }
+
+  std::map<std::string, std::string> Environment(const std::string &script) const {
+    std::ofstream(folder_ + "/script.txt") << Landscape(script);
+    return {{"HANDSET_ROOT", root_},
+            {"HANDSET_INPUT", folder_ + "/script.txt"},
+            {"HANDSET_DISPLAY", "headless"},
+            {"HANDSET_PROFILE", profile_}};
+  }
+  std::unique_ptr<Program> Start(const std::string &script, std::vector<std::string> arguments = {}) const {
+    return std::make_unique<Program>(testing_programs::buildDir() + "/prog/Pelkavo.exe", std::move(arguments),
+                                     Environment(script));
+  }
+  // Runs the program to its end; the script must end it.
+  testing_programs::Run Play(const std::string &script, std::vector<std::string> arguments = {}) const {
+    return Start(script, std::move(arguments))->wait(120s);
+  }
+
+  // The files with the extension anywhere in the handset's file system, by name.
+  std::vector<fs::path> Files(const std::string &extension) const {
+    std::vector<fs::path> found;
+    for (const auto &entry : fs::recursive_directory_iterator(root_))
+      if (entry.is_regular_file() && entry.path().extension() == extension) found.push_back(entry.path());
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+  // The shell's requests: what was done and the host file of the handset path it was given.
+  std::vector<std::pair<std::string, fs::path>> ShellRequests() const {
+    std::ifstream in(root_ + "/shell.log");
+    std::vector<std::pair<std::string, fs::path>> requests;
+    std::string line;
+    while (std::getline(in, line)) {
+      std::istringstream fields(line);
+      std::string action, file;
+      std::getline(fields, action, '\t');
+      std::getline(fields, file, '\t');
+      std::replace(file.begin(), file.end(), '\\', '/');
+      requests.emplace_back(action, fs::path(root_ + file));
+    }
+    return requests;
+  }
+  // A DWORD value of the handset's registry as written to its file; -1 when absent.
+  int64_t RegistryDword(const std::string &name) const {
+    std::ifstream in(root_ + "/registry.reg");
+    std::string line;
+    const std::regex value("^\"" + name + "\"=dword:([0-9a-fA-F]{8})");
+    std::smatch m;
+    while (std::getline(in, line))
+      if (std::regex_search(line, m, value)) return std::stoll(m[1], nullptr, 16);
+    return -1;
+  }
+  std::string RegistryValue(const std::string &name) const {
+    std::ifstream in(root_ + "/registry.reg");
+    std::string line, value;
+    bool inValue = false;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.rfind("\"" + name + "\"=", 0) == 0) inValue = true;
+      if (!inValue) continue;
+      value += line;
+      if (line.empty() || line.back() != '\\') break;
+    }
+    return value;
+  }
+  // Waits until the file exists: a screenshot the script takes marks a moment of the run.
+  static bool WaitFor(const std::string &file) {
+    for (int i = 0; i < 9000 && !fs::exists(file); ++i) std::this_thread::sleep_for(10ms);
+    return fs::exists(file);
+  }
+
+  std::string folder_, root_;
+  std::string profile_ = "asus-p525";
+};
+
+// Width and height of a JPEG file as libjpeg-turbo reads it; 0 × 0 when it cannot.
+std::pair<int, int> JpegSize(const fs::path &file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  tjhandle decoder = tjInitDecompress();
+  int width = 0, height = 0, sampling = 0, colours = 0;
+  if (tjDecompressHeader3(decoder, data.data(), data.size(), &width, &height, &sampling, &colours) != 0)
+    width = height = 0;
+  std::vector<unsigned char> pixels(size_t(width) * height * 3);
+  if (width && tjDecompress2(decoder, data.data(), data.size(), pixels.data(), width, 0, height, TJPF_RGB, 0) != 0)
+    width = height = 0;
+  tjDestroy(decoder);
+  return {width, height};
+}
+
+// The serial numbers of a series' pictures (date-time-NN.jpg), in order; a picture with another
+// name fails the test.
+std::vector<int> Serials(const std::vector<fs::path> &shots) {
+  std::vector<int> serials;
+  const std::regex name(R"(\d{6}-\d{6}-(\d{2})\.jpg)");
+  std::smatch m;
+  for (const fs::path &shot : shots) {
+    const std::string file = shot.filename().string();
+    EXPECT_TRUE(std::regex_match(file, m, name)) << shot;
+    if (!m.empty()) serials.push_back(std::stoi(m[1]));
+    EXPECT_GT(JpegSize(shot).first, 0) << shot;
+  }
+  std::sort(serials.begin(), serials.end());
+  return serials;
+}
+
+// 0, 1, … n − 1.
+std::vector<int> Counting(size_t n) {
+  std::vector<int> serials(n);
+  for (size_t i = 0; i < n; ++i) serials[i] = int(i);
+  return serials;
+}
+
+TEST_F(Interactive, PhotoKeepViewDelete) {
+  auto run = Play("1s key Action\n"  // a photo; the page after it
+                  "0 key Action\n"   // keep
+                  "500 key Action\n"  // a second photo
+                  "0 key Down\n"
+                  "0 key Action\n"  // view: the shell shows it, the program goes behind
+                  "500 activate\n"
+                  "0 key Down\n"
+                  "0 key Down\n"
+                  "0 key Action\n"  // delete
+                  "500 close\n");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  auto pictures = Files(".jpg");
+  ASSERT_EQ(pictures.size(), 1u) << run.output;
+  auto [width, height] = JpegSize(pictures[0]);
+  EXPECT_GT(width, 0);
+  EXPECT_GT(height, 0);
+  // The viewer was asked for the second picture, which is gone now.
+  auto requests = ShellRequests();
+  ASSERT_EQ(requests.size(), 1u) << run.output;
+  EXPECT_EQ(requests[0].first, "recorded");
+  EXPECT_EQ(requests[0].second.extension(), ".jpg");
+  EXPECT_EQ(requests[0].second.parent_path(), pictures[0].parent_path());
+  EXPECT_NE(requests[0].second, pictures[0]);
+  EXPECT_FALSE(fs::exists(requests[0].second));
+}
+
+// Interval mode (two steps right), then the interval page (main item 2) with one second
+// between shots (item 4, three rows up from "4 sec").
+const std::string kToInterval = "1s key Right\n0 key Right\n"
+                                "0 key A\n0 key Down\n0 key Down\n0 key Action\n"
+                                "0 key Down\n0 key Down\n0 key Down\n0 key Down\n"
+                                "0 key Left\n0 key Left\n0 key Left\n";
+
+TEST_F(Interactive, IntervalSeriesPlainAndAveraged) {
+  // The first shot comes 3 s after the start, then one a second.
+  auto plain = Play(kToInterval + "0 key A\n0 key Action\n6s key Action\n500 close\n");
+  ASSERT_EQ(plain.exitCode, 0) << plain.output;
+  auto shots = Files(".jpg");
+  EXPECT_GE(shots.size(), 2u) << plain.output;
+  EXPECT_EQ(Serials(shots), Counting(shots.size()));
+  for (const fs::path &shot : shots) fs::remove(shot);
+
+  // Averaging on: item 5 opens its page, whose first item turns it on (two frames a shot).
+  auto averaged = Play(kToInterval + "0 key Down\n0 key Action\n0 key Right\n0 key B\n0 key A\n"
+                                     "0 key Action\n6s key Action\n500 close\n");
+  ASSERT_EQ(averaged.exitCode, 0) << averaged.output;
+  shots = Files(".jpg");
+  EXPECT_GE(shots.size(), 2u) << averaged.output;
+  EXPECT_EQ(Serials(shots), Counting(shots.size()));
+}
+
+TEST_F(Interactive, MotionTriggerWaitsForTheScreenToMove) {
+  // Screen capture: the series runs while the home screen is in front; frozen it shows no
+  // motion, moving it does. Its moving square covers a few per cent of the screen, so the
+  // trigger is set to react to 2 % of changed samples (the percent item, four rows down).
+  const std::string before = folder_ + "/frozen.png", after = folder_ + "/moving.png";
+  auto program = Start("1s key Right\n0 key Right\n"
+                       "0 key A\n0 key Down\n0 key Down\n0 key Action\n"  // the interval page
+                       "0 key Down\n0 key Down\n0 key Left\n0 key Left\n0 key Left\n"  // 1 s
+                       "0 key Down\n0 key Action\n0 key Right\n"  // the motion page: on
+                       "0 key Down\n0 key Down\n0 key Left\n0 key Left\n0 key Left\n0 key Left\n"
+                       "0 key B\n0 key A\n"
+                       "0 freeze\n"
+                       "0 key Action\n"  // the series; the program minimises itself
+                       "6s screenshot " + before + "\n"
+                       "0 unfreeze\n"
+                       "6s screenshot " + after + "\n"
+                       "0 activate\n"  // ends the series
+                       "500 close\n",
+                       {"-s"});
+  ASSERT_TRUE(WaitFor(before)) << program->output();
+  const size_t frozen = Files(".jpg").size();
+  ASSERT_TRUE(WaitFor(after)) << program->output();
+  const size_t moving = Files(".jpg").size();
+  auto run = program->wait(60s);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_LE(frozen, 1u);  // at most the first frame, compared with nothing
+  EXPECT_GE(moving, frozen + 2) << run.output;
+  const auto shots = Files(".jpg");
+  EXPECT_EQ(Serials(shots), Counting(shots.size()));
+}
+
+TEST_F(Interactive, VideoPauseResumeKeepAndDiscard) {
+  auto kept = Play("1s key Right\n"  // video mode
+                   "0 key Action\n"  // record
+                   "2s key Action\n"  // pause: the paused-recording page
+                   "2s key Action\n"  // resume
+                   "2s key Action\n"
+                   "0 key Down\n"
+                   "0 key Action\n"  // keep
+                   "500 close\n");
+  ASSERT_EQ(kept.exitCode, 0) << kept.output;
+  auto videos = Files(".avi");
+  ASSERT_EQ(videos.size(), 1u) << kept.output;
+  Probe probe = RunFfprobe(videos[0].string());
+  ASSERT_EQ(probe.exitCode, 0) << probe.errors;
+  const Fields *video = probe.stream("video");
+  const Fields *audio = probe.stream("audio");
+  ASSERT_NE(video, nullptr);
+  ASSERT_NE(audio, nullptr);
+  EXPECT_EQ(video->at("codec_name"), "mjpeg");
+  EXPECT_GE(std::stoi(video->at("nb_read_frames")), 2);
+  EXPECT_EQ(audio->at("sample_rate"), "8000");
+  EXPECT_GT(std::stoi(audio->at("nb_read_packets")), 0);
+  // Two seconds recorded twice; the two seconds paused are not in it, in picture or sound.
+  const double seconds = std::stod(video->at("duration"));
+  EXPECT_GE(seconds, 3.5);
+  EXPECT_LT(seconds, 5.2);
+  EXPECT_NEAR(std::stod(audio->at("nb_frames")) / 8000, seconds, 0.5);
+  EXPECT_EQ(DecodeErrors(videos[0].string()), "");
+
+  auto discarded = Play("1s key Action\n"  // video mode is kept from the last run
+                        "2s key Action\n"
+                        "0 key Down\n0 key Down\n0 key Down\n0 key Down\n"
+                        "0 key Action\n"  // discard
+                        "500 close\n");
+  ASSERT_EQ(discarded.exitCode, 0) << discarded.output;
+  EXPECT_EQ(Files(".avi"), videos);
+}
+
+TEST_F(Interactive, SettingsSurviveARestartAndResetBringsTheDefaults) {
+  // Keep lit is the default: the handset's time-outs are written over while the program is
+  // in front and given back in the background and at the end.
+  constexpr int64_t kKeepLit = 0x8000000, kBattery = 0x3c, kMains = 0x12c;
+  const std::string front = folder_ + "/front.png", background = folder_ + "/background.png",
+                    again = folder_ + "/again.png";
+  auto program = Start("1s key Right\n"  // video mode, stored at the end
+                       "0 screenshot " + front + "\n"
+                       "3s deactivate\n"
+                       "0 screenshot " + background + "\n"
+                       "3s activate\n"
+                       "0 screenshot " + again + "\n"
+                       "3s close\n");
+  ASSERT_TRUE(WaitFor(front)) << program->output();
+  EXPECT_EQ(RegistryDword("BatteryTimeout"), kKeepLit);
+  EXPECT_EQ(RegistryDword("ACTimeout"), kKeepLit);
+  ASSERT_TRUE(WaitFor(background)) << program->output();
+  EXPECT_EQ(RegistryDword("BatteryTimeout"), kBattery);
+  EXPECT_EQ(RegistryDword("ACTimeout"), kMains);
+  ASSERT_TRUE(WaitFor(again)) << program->output();
+  EXPECT_EQ(RegistryDword("BatteryTimeout"), kKeepLit);
+  auto run = program->wait(60s);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(RegistryDword("BatteryTimeout"), kBattery);
+  EXPECT_EQ(RegistryDword("ACTimeout"), kMains);
+  const std::string stored = RegistryValue("Settings");
+  ASSERT_FALSE(stored.empty());
+
+  // The second run starts in video mode: the Action key records.
+  run = Play("1s key Action\n2s key Action\n0 key Down\n0 key Action\n500 close\n");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(Files(".avi").size(), 1u) << run.output;
+  EXPECT_EQ(Files(".jpg").size(), 0u);
+
+  // Reset (the general page's item 8, two up from the top), then the default mode again: a
+  // photo. Every setting is stored as its default.
+  run = Play("1s key A\n0 key Action\n0 key Up\n0 key Up\n0 key Action\n0 key A\n500 close\n");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  std::string defaults = "\"Settings\"=\"";
+  for (int n = 0; n < 59; ++n) defaults += "-1,";
+  EXPECT_EQ(RegistryValue("Settings"), defaults + "\"");
+  run = Play("1s key Action\n0 key Action\n500 close\n");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(Files(".jpg").size(), 1u) << run.output;
+  EXPECT_EQ(RegistryDword("BatteryTimeout"), kBattery);
+}
+
+TEST_F(Interactive, ASecondStartBringsTheFirstToTheFront) {
+  const std::string shot = folder_ + "/running.png";
+  auto first = Start("1s screenshot " + shot + "\n5s close\n");
+  ASSERT_TRUE(WaitFor(shot)) << first->output();
+  auto second = Start("");
+  auto run = second->wait(30s);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(first->wait(60s).exitCode, 0);
+}
+
+}  // namespace
