@@ -3,22 +3,15 @@
 // screen, the preview running (the camera itself stays closed).
 #pragma once
 
-#include <gtest/gtest.h>
-#include <unistd.h>
+#include <initializer_list>
 
-#include <cstring>
-#include <filesystem>
-#include <string>
-
-#include "app/appstate.h"
 #include "app/config.h"
 #include "app/controller.h"
 #include "app/menus.h"
 #include "app/settings.h"
 #include "app/window.h"
 #include "camera/camera.h"
-#include "device/profile.h"
-#include "platform/files.h"
+#include "tests/support/program_fixture.h"
 
 // The GAPI lists the tests give the program: the portrait list is the arrow keys, the
 // landscape list has them a quarter turn on, as a handset turned on its side does.
@@ -35,40 +28,13 @@ inline GXKeyList TestKeys(short up, short down, short left, short right) {
   return k;
 }
 
-class ControllerTest : public ::testing::Test {
+class ControllerTest : public ProgramFixture {
  protected:
-  static void SetUpTestSuite() {
-    root_ = std::filesystem::temp_directory_path() / ("controller-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root_);
-    device::setRoot(root_.string());
-    device::setCurrent(device::Profile::parse("display = 240x320\n", "test.profile"));
-    platform::setProgramDirectory(PELKAVO_ASSETS_DIR);
-    const char16_t program[] = u"\\Program Files\\Pelkavo\\Pelkavo.exe";
-    std::memcpy(g_App.programPath, program, sizeof program);
-    ASSERT_EQ(LoadLanguageAndFonts(), 1);
-  }
-  static void TearDownTestSuite() {
-    platform::setProgramDirectory("");
-    std::filesystem::remove_all(root_);
-  }
-
   void SetUp() override {
-    DeviceRecord device{};
-    std::strcpy(device.oemName, "EMULATED HANDSET");
-    device.modelCode = MODEL_UNKNOWN;
-    device.width = 240;
-    device.height = 320;
-    g_App.device = device;
-    g_App.ScreenCaptureMode = 0;
-    g_App.flashSound[0] = 0;
-    g_App.status.text = nullptr;
     g_App.FullScreen = 1;
     g_App.releaseOnDeactivate = 1;
     g_App.started = 1;
-    g_App.captureState = STATE_PREVIEW;
-    CameraInit(&g_App.device);  // the camera's lists; the camera stays closed
-    g_App.camera.zoomStep = 0;
-    BuildPages(false);
+    StartProgram(EmulatedHandset(), false);
     g_App.portraitKeys = TestKeys(VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT);
     g_App.landscapeKeys = TestKeys(VK_LEFT, VK_RIGHT, VK_DOWN, VK_UP);
     SetOverlayOrientation();
@@ -95,8 +61,6 @@ class ControllerTest : public ::testing::Test {
       }
     FAIL() << "no row for key " << code;
   }
-
-  static inline std::filesystem::path root_;
 };
 
 constexpr auto Up = &GXKeyList::vkUp;

@@ -1,55 +1,27 @@
-// The program's screen for overlay and menu tests: the shipped language file and fonts
-// loaded once, then per test a fresh settings table and menu pages for an emulated handset,
-// and a screen picture over which the overlay is drawn.
+// The program's screen for overlay and menu tests: the program just started on an emulated
+// handset, and a screen picture over which the overlay is drawn.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/appstate.h"
 #include "app/config.h"
 #include "app/menus.h"
 #include "app/settings.h"
-#include "camera/camera_options.h"
-#include "device/profile.h"
 #include "pipeline/osd.h"
 #include "pipeline/overlay.h"
-#include "platform/files.h"
 #include "platform/kernel.h"
 #include "tests/osd/glyph_reader.h"
+#include "tests/support/program_fixture.h"
 
-class ProgramScreen : public ::testing::Test {
+class ProgramScreen : public ProgramFixture {
  protected:
   static constexpr uint16_t kBackground = 0x0000;
 
-  static void SetUpTestSuite() {
-    root_ = std::filesystem::temp_directory_path() / ("osd-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root_);
-    device::setRoot(root_.string());
-    device::setCurrent(device::Profile::parse("display = 240x320\n", "test.profile"));
-    platform::setProgramDirectory(PELKAVO_ASSETS_DIR);
-    const char16_t program[] = u"\\Program Files\\Pelkavo\\Pelkavo.exe";
-    std::memcpy(g_App.programPath, program, sizeof program);
-    ASSERT_EQ(LoadLanguageAndFonts(), 1);
-  }
-  static void TearDownTestSuite() {
-    platform::setProgramDirectory("");
-    std::filesystem::remove_all(root_);
-  }
-
   void SetUp() override {
     platform::setTickCount(0x40000000);  // far from 0, so that ticks long past are positive
-    DeviceRecord device{};
-    std::strcpy(device.oemName, "EMULATED HANDSET");
-    device.modelCode = MODEL_UNKNOWN;
-    device.width = 240;
-    device.height = 320;
-    Prepare(device, false);
+    Prepare(EmulatedHandset(), false);
     UseReadableFont();
     Lay(240, 320, 1);  // upright: 30 columns, 20 lines
   }
@@ -63,18 +35,11 @@ class ProgramScreen : public ::testing::Test {
   // The state of a program just started on the handset: no capture, no message, the menu
   // hidden, a 640 × 480 picture without zoom.
   void Prepare(const DeviceRecord &device, bool screenCapture, const char *flashSound = "") {
-    g_App.device = device;
-    g_App.ScreenCaptureMode = screenCapture;
-    std::strcpy(g_App.flashSound, flashSound);
-    g_App.captureState = STATE_PREVIEW;
-    g_App.status.text = nullptr;
+    StartProgram(device, screenCapture, flashSound);
     g_App.recorder.soundOn = 1;
     g_App.shotCounter = 0;
     g_App.FramesRemaining = 0;
     g_App.PreviewCost = 0;
-    InitCameraOptions(g_App.camera, device, screenCapture, g_App.language.strings);
-    BuildPages(screenCapture);
-    g_App.camera.zoomStep = 0;
     CaptureGeometry &g = g_App.camera.active;
     g = CaptureGeometry{};
     g.captureWidth = g.cropWidth = g.outputWidth = 640;
@@ -121,7 +86,6 @@ class ProgramScreen : public ::testing::Test {
   // Line `row` from `column` on, `length` cells.
   std::string Cells(uint32_t column, uint32_t row, size_t length) const { return Line(row).substr(column, length); }
 
-  static inline std::filesystem::path root_;
   FontBitmaps readable_{};
   std::vector<uint16_t> picture_;
 };
