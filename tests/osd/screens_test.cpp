@@ -4,14 +4,11 @@
 // pictures to screens/ in the build folder; PELKAVO_UPDATE_REFERENCES=1 writes them over the
 // references instead (look at them before committing).
 #include <gx.h>
-#include <png.h>
-
-#include <cstdlib>
-#include <fstream>
 
 #include "device/display.h"
 #include "pipeline/preview.h"
 #include "tests/osd/program_screen.h"
+#include "tests/support/screenshots.h"
 
 namespace {
 
@@ -36,23 +33,6 @@ std::vector<uint8_t> CameraFrame() {
 
 LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-std::vector<uint8_t> DecodeRgb(const std::vector<uint8_t> &png, uint32_t &width, uint32_t &height) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return {};
-  image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
-  width = image.width;
-  height = image.height;
-  return rgb;
-}
-
-std::vector<uint8_t> ReadFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 class Screens : public ProgramScreen {
@@ -103,27 +83,8 @@ class Screens : public ProgramScreen {
     ASSERT_EQ(display.width(), 240);
     const std::vector<uint8_t> png = device::encodePng(display.pixels(), 240, 320);
     const std::string file = name + ".png";
-    std::filesystem::create_directories(SCREENS_DIR);
-    std::ofstream(std::string(SCREENS_DIR) + "/" + file, std::ios::binary)
-        .write(reinterpret_cast<const char *>(png.data()), std::streamsize(png.size()));
-    const std::string reference = std::string(REFERENCE_DIR) + "/" + file;
-    const char *update = std::getenv("PELKAVO_UPDATE_REFERENCES");
-    if (update && std::string(update) == "1") {
-      std::ofstream(reference, std::ios::binary)
-          .write(reinterpret_cast<const char *>(png.data()), std::streamsize(png.size()));
-      return;
-    }
-    uint32_t w = 0, h = 0, rw = 0, rh = 0;
-    const std::vector<uint8_t> actual = DecodeRgb(png, w, h);
-    const std::vector<uint8_t> expected = DecodeRgb(ReadFile(reference), rw, rh);
-    ASSERT_FALSE(expected.empty()) << "no reference " << reference;
-    ASSERT_EQ(rw, w);
-    ASSERT_EQ(rh, h);
-    size_t differing = 0;
-    for (size_t i = 0; i < actual.size(); i += 3)
-      differing += actual[i] != expected[i] || actual[i + 1] != expected[i + 1] || actual[i + 2] != expected[i + 2];
-    EXPECT_EQ(differing, 0u) << name << ": pixels differ from the reference; this run's picture is "
-                             << SCREENS_DIR << "/" << file;
+    EXPECT_EQ(CompareWithReference(png, std::string(REFERENCE_DIR) + "/" + file, std::string(SCREENS_DIR) + "/" + file),
+              "");
   }
 
   HWND window_ = nullptr;
