@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -89,6 +90,14 @@ class SdlWindow : public FrontEnd {
 
   bool open() {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+    // Without a desktop SDL falls back to drivers whose windows nobody sees; only one asked for
+    // by name (SDL_VIDEODRIVER) is taken.
+    const char *driver = SDL_GetCurrentVideoDriver();
+    const char *wanted = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (!wanted || !*wanted) && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+      SDL_SetError("no desktop to show it on (SDL's video driver is \"%s\")", driver);
+      return false;
+    }
     wakeEvent_ = SDL_RegisterEvents(1);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");  // sharp pixels when scaled up
     const std::string title = "Emulated handset: " + current().name();
