@@ -96,12 +96,7 @@ class ScreenRecorder : public ::testing::Test {
   }
   void TearDown() override {
     // A program a failed test left running.
-    std::error_code error;
-    for (auto &entry : fs::directory_iterator(root + "/.system/windows", error)) {
-      std::ifstream in(entry.path());
-      int pid = 0;
-      if (in >> pid && pid > 0) kill(pid, SIGKILL);
-    }
+    if (const pid_t pid = windowOwner()) kill(pid, SIGKILL);
     endedPrograms(10s);
     prctl(PR_SET_CHILD_SUBREAPER, 0);
   }
@@ -117,6 +112,16 @@ class ScreenRecorder : public ::testing::Test {
     }
     return e;
   }
+  // The process whose window the handset shows, 0 when there is none.
+  pid_t windowOwner() const {
+    std::error_code error;
+    for (auto &entry : fs::directory_iterator(root + "/.system/windows", error)) {
+      std::ifstream in(entry.path());
+      pid_t pid = 0;
+      if (in >> pid) return pid;
+    }
+    return 0;
+  }
   static bool appears(const fs::path &file, std::chrono::seconds timeout) {
     for (auto deadline = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < deadline;) {
       if (fs::exists(file)) return true;
@@ -125,9 +130,9 @@ class ScreenRecorder : public ::testing::Test {
     return false;
   }
   // Reaps the programs the launchers left to this test until none is left or `timeout` passed:
-  // their exit codes, and whether all had ended.
+  // their exit codes by process id, and whether all had ended.
   struct Ended {
-    std::vector<int> exitCodes;
+    std::map<pid_t, int> exitCodes;
     bool all = false;
   };
   static Ended endedPrograms(std::chrono::seconds timeout) {
@@ -136,7 +141,7 @@ class ScreenRecorder : public ::testing::Test {
       int status = 0;
       const pid_t pid = waitpid(-1, &status, WNOHANG);
       if (pid > 0) {
-        ended.exitCodes.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+        ended.exitCodes[pid] = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       } else if (pid < 0 && errno == ECHILD) {
         ended.all = true;
         return ended;
@@ -158,14 +163,17 @@ class ScreenRecorder : public ::testing::Test {
       ADD_FAILURE() << "the program never went to the background: " << first.output();
       return;
     }
+    const pid_t recorder = windowOwner();
     std::this_thread::sleep_for(recordFor);
     Program second(launcher, {}, env());
     EXPECT_EQ(second.wait(20s).exitCode, 0);
-    // The second Pelkavo finds the first, brings it to the front and ends; the first finishes
-    // its script and closes.
+    // The second Pelkavo finds the first, brings it to the front and ends (reaped by the second
+    // launcher when that still ran); the first finishes its script and closes.
     Ended ended = endedPrograms(60s);
     EXPECT_TRUE(ended.all) << first.output();
-    EXPECT_EQ(ended.exitCodes, (std::vector<int>{0, 0})) << first.output();
+    ASSERT_TRUE(ended.exitCodes.count(recorder)) << first.output();
+    for (auto [pid, code] : ended.exitCodes) EXPECT_EQ(code, 0) << "process " << pid << ": " << first.output();
+    EXPECT_EQ(windowOwner(), 0);  // no window left behind
     const std::string started = "started\t\\Program Files\\Pelkavo\\Pelkavo.exe\t-s\n";
     EXPECT_EQ(readFile(root + "/shell.log"), started + started);
     // Each step of the script found the program as it expected: idle, and in front again.
