@@ -1,7 +1,9 @@
 // The real program on emulated handsets, played by a script: the preview with its overlay and
 // the General menu page in the four screen orientations, the orientation turned through that
 // page itself, as the display shows them. The camera's picture is the colour bars, so whole
-// screens are compared, pixel for pixel, with the pictures in reference/ (reference/<handset>/).
+// screens are compared, pixel for pixel, with the pictures in reference/<handset>/. The
+// OMAP850's are the in-process screens test's as well: with the same camera picture the
+// program's parts in-process draw the same screens.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -6,6 +6,7 @@
 #include <gx.h>
 
 #include "device/display.h"
+#include "camera/screen_source.h"
 #include "pipeline/preview.h"
 #include "tests/osd/program_screen.h"
 #include "tests/support/screenshots.h"
@@ -68,23 +69,29 @@ class Screens : public ProgramScreen {
   }
 
   // The camera frame as the preview shows it for the camera's mounting (#41), the overlay
-  // over it in the screen orientation (#35), on the display; compared with
-  // reference/<name>.png.
-  void Shoot(const std::string &name, uint32_t orientation) {
+  // over it in the screen orientation (#35), on the display; compared with reference/<name>.png,
+  // or given a handset, with the real program's screenshot <handset>/<name>.png.
+  void Shoot(const std::string &name, uint32_t orientation, const FrameDesc *frame = nullptr,
+             const std::string &handset = "") {
     g_App.settings[SET_SCREEN_ORIENTATION]->index = int32_t(orientation);
     SetOverlayTextOrientation();
-    std::vector<uint8_t> data = CameraFrame();
-    FrameDesc frame{data.data(), uint32_t(data.size()), FORMAT_RGB565, 640, 480};
+    std::vector<uint8_t> data;
+    FrameDesc own{};
+    if (!frame) {
+      data = CameraFrame();
+      own = {data.data(), uint32_t(data.size()), FORMAT_RGB565, 640, 480};
+      frame = &own;
+    }
     ASSERT_TRUE(TakeCompose(true));
-    ConvertPreview(&frame, uint32_t(SettingValue(SET_MOUNTING)), PREVIEW_COLOUR, nullptr, 0);
+    ConvertPreview(frame, uint32_t(SettingValue(SET_MOUNTING)), PREVIEW_COLOUR, nullptr, 0);
     ReleaseCompose();
     ComposeAndBlit();
     const device::Display &display = device::display();
     ASSERT_EQ(display.width(), 240);
     const std::vector<uint8_t> png = device::encodePng(display.pixels(), 240, 320);
-    const std::string file = name + ".png";
-    EXPECT_EQ(CompareWithReference(png, std::string(REFERENCE_DIR) + "/" + file, std::string(SCREENS_DIR) + "/" + file),
-              "");
+    const std::string file = handset.empty() ? name + ".png" : handset + "/" + name + ".png";
+    const std::string reference = handset.empty() ? REFERENCE_DIR : E2E_REFERENCE_DIR;
+    EXPECT_EQ(CompareWithReference(png, reference + "/" + file, std::string(SCREENS_DIR) + "/" + file), "");
   }
 
   HWND window_ = nullptr;
@@ -133,6 +140,28 @@ TEST_F(Screens, EditAboutRecordingAndStatus) {
   g_App.settings[SET_CAPTURE_MODE]->index = 0;
   ShowStatus("Exposure Locked", 0);
   Shoot("status", 3);
+}
+
+// The camera of a handset without a usable one: the colour bars, 240 × 320 UYVY, shown at
+// 100 %. The real program shows the same on an OMAP850 handset (whose preview converts its
+// frames itself): the in-process pictures must equal its screenshots.
+TEST_F(Screens, TheRealProgramsPicturesInEveryOrientation) {
+  std::vector<uint8_t> bars(240 * 320 * 2);
+  FillColourBars(bars.data(), 240, 320);
+  const FrameDesc frame{bars.data(), uint32_t(bars.size()), FORMAT_UYVY, 240, 320};
+  CaptureGeometry &g = g_App.camera.active;
+  g.captureWidth = g.cropWidth = g.outputWidth = 240;
+  g.captureHeight = g.cropHeight = g.outputHeight = 320;
+  MenuPage &general = g_App.menu.pages[PAGE_GENERAL];
+  general.cursor = 2;
+  for (uint32_t orientation = 0; orientation < 4; ++orientation) {
+    const std::string degrees = std::to_string(orientation * 90);
+    g_App.menu.shown = 0;
+    Shoot("preview-" + degrees, orientation, &frame, "dopod-838");
+    g_App.menu.current = &general;
+    g_App.menu.shown = 1;
+    Shoot("menu-" + degrees, orientation, &frame, "dopod-838");
+  }
 }
 
 }  // namespace
