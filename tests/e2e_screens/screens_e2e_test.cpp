@@ -19,14 +19,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The button that moves a menu's cursor down in each screen orientation: the handset's
-// buttons stay where they are while the text turns.
+// The buttons that move a menu's cursor down and up in each screen orientation: the
+// handset's buttons stay where they are while the text turns.
 const char *const kDownButton[4] = {"Left", "Down", "Right", "Up"};
+const char *const kUpButton[4] = {"Right", "Up", "Left", "Down"};
 
-// A Pocket PC started in orientation 0 (the landscape view): the preview, then the General
-// page with its cursor on the orientation, which is turned a quarter at a time; after each
-// turn the page and the preview again. Every screenshot goes to folder/<name>.png.
-std::string PocketPcScript(const fs::path &folder, std::vector<std::string> &names) {
+// The handset starts in orientation `start`: the preview, then the General page with its
+// cursor on the orientation, which is turned a quarter at a time (from 270 back to 0) until
+// each has been seen; after each turn the page and the preview again. Every screenshot goes
+// to folder/<name>.png.
+std::string TurningScript(const fs::path &folder, int start, std::vector<std::string> &names) {
   std::string script;
   auto shot = [&](const std::string &name) {
     // A key's own redraw is skipped while the preview thread composes a frame, which may
@@ -36,36 +38,41 @@ std::string PocketPcScript(const fs::path &folder, std::vector<std::string> &nam
     names.push_back(name);
   };
   auto key = [&](const std::string &button) { script += "0 key " + button + "\n"; };
-  for (int orientation = 0; orientation < 4; ++orientation) {
-    const std::string degrees = std::to_string(orientation * 90);
-    if (orientation > 0) {
-      key("Action");  // the orientation's list, the cursor on the current one
-      key(kDownButton[orientation - 1]);
-      key("Action");
+  shot("preview-" + std::to_string(start * 90));
+  key("A");       // the menu, the cursor on General
+  key("Action");  // General
+  key(kDownButton[start]);
+  key(kDownButton[start]);
+  shot("menu-" + std::to_string(start * 90));
+  for (int turn = 1; turn < 4; ++turn) {
+    const int from = (start + turn - 1) % 4, to = (start + turn) % 4;
+    key("Action");  // the orientation's list, the cursor on the current one
+    if (to > from) {
+      key(kDownButton[from]);
     } else {
-      shot("preview-0");
-      key("A");       // the menu, the cursor on General
-      key("Action");  // General
-      key(kDownButton[0]);
-      key(kDownButton[0]);
+      for (int i = 0; i < 3; ++i) key(kUpButton[from]);
     }
-    shot("menu-" + degrees);
-    if (orientation > 0) {
-      key("Back");  // the menu
-      key("Back");  // the preview
-      shot("preview-" + degrees);
-      key("A");
-      key("Action");  // General again, its cursor where it was left
-    }
+    key("Action");
+    shot("menu-" + std::to_string(to * 90));
+    key("Back");  // the menu
+    key("Back");  // the preview
+    shot("preview-" + std::to_string(to * 90));
+    key("A");
+    key("Action");  // General again, its cursor where it was left
   }
   script += "0 close\n";
   return script;
 }
 
-class ScreensE2e : public ::testing::TestWithParam<const char *> {
+struct Handset {
+  const char *profile;
+  int startOrientation;
+};
+
+class ScreensE2e : public ::testing::TestWithParam<Handset> {
  protected:
   void SetUp() override {
-    base_ = fs::temp_directory_path() / ("screens-e2e-" + std::to_string(::getpid()) + "-" + GetParam());
+    base_ = fs::temp_directory_path() / ("screens-e2e-" + std::to_string(::getpid()) + "-" + GetParam().profile);
     fs::remove_all(base_);
     fs::create_directories(base_ / "root");
   }
@@ -75,7 +82,7 @@ class ScreensE2e : public ::testing::TestWithParam<const char *> {
   int run(const std::string &script) {
     const fs::path file = base_ / "script.txt";
     std::ofstream(file) << script;
-    const std::string command = "HANDSET_ROOT='" + (base_ / "root").string() + "' HANDSET_PROFILE='" + GetParam() +
+    const std::string command = "HANDSET_ROOT='" + (base_ / "root").string() + "' HANDSET_PROFILE='" + GetParam().profile +
                                 "' HANDSET_DISPLAY=headless HANDSET_HOME_SCREEN=frozen HANDSET_INPUT='" +
                                 file.string() + "' timeout 120 " + PELKAVO_PROGRAM_DIR + "/Pelkavo.exe";
     const int status = std::system(command.c_str());
@@ -87,11 +94,11 @@ class ScreensE2e : public ::testing::TestWithParam<const char *> {
 
 TEST_P(ScreensE2e, PreviewAndMenuPageInEveryOrientation) {
   std::vector<std::string> names;
-  const std::string script = PocketPcScript(base_, names);
+  const std::string script = TurningScript(base_, GetParam().startOrientation, names);
   ASSERT_EQ(run(script), 0) << script;
   ASSERT_EQ(names.size(), 8u);
   for (const std::string &name : names) {
-    const std::string file = std::string(GetParam()) + "/" + name + ".png";
+    const std::string file = std::string(GetParam().profile) + "/" + name + ".png";
     const std::vector<uint8_t> png = ReadFileBytes((base_ / (name + ".png")).string());
     ASSERT_FALSE(png.empty()) << "no screenshot " << name;
     EXPECT_EQ(CompareWithReference(png, std::string(REFERENCE_DIR) + "/" + file, std::string(SCREENS_DIR) + "/" + file),
@@ -99,11 +106,13 @@ TEST_P(ScreensE2e, PreviewAndMenuPageInEveryOrientation) {
   }
 }
 
-// A PXA270 whose preview goes through tarnjpg's converter (video-range colour), and an
-// OMAP850 whose preview the program converts itself.
-INSTANTIATE_TEST_SUITE_P(PocketPcs, ScreensE2e, ::testing::Values("asus-p525", "dopod-838"),
+// A PXA270 whose preview goes through tarnjpg's converter (video-range colour), an OMAP850
+// whose preview the program converts itself, and a Smartphone (176 × 220, no menu button on
+// the screen, the camera's chroma exchanged), which starts upright.
+INSTANTIATE_TEST_SUITE_P(Handsets, ScreensE2e,
+                         ::testing::Values(Handset{"asus-p525", 0}, Handset{"dopod-838", 0}, Handset{"spv-c500", 1}),
                          [](const auto &info) {
-                           std::string name = info.param;
+                           std::string name = info.param.profile;
                            for (char &c : name)
                              if (c == '-') c = '_';
                            return name;
