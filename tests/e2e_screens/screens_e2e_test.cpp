@@ -1,15 +1,17 @@
 // The real program on emulated handsets, played by a script: the preview with its overlay and
 // the General menu page in the four screen orientations, the orientation turned through that
-// page itself, as the display shows them. The camera's picture is the colour bars, so whole
-// screens are compared, pixel for pixel, with the pictures in reference/<handset>/. The
-// OMAP850's are the in-process screens test's as well: with the same camera picture the
-// program's parts in-process draw the same screens.
+// page itself, and the menu, the orientation list and the about page, as the display shows
+// them. The camera's picture is the colour bars, so whole screens are compared, pixel for
+// pixel, with the pictures in reference/<handset>/. The OMAP850's preview and General pages
+// are the in-process screens test's as well: with the same camera picture the program's parts
+// in-process draw the same screens.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,42 +26,54 @@ namespace {
 const char *const kDownButton[4] = {"Left", "Down", "Right", "Up"};
 const char *const kUpButton[4] = {"Right", "Up", "Left", "Down"};
 
-// The handset starts in orientation `start`: the preview, then the General page with its
-// cursor on the orientation, which is turned a quarter at a time (from 270 back to 0) until
-// each has been seen; after each turn the page and the preview again. Every screenshot goes
-// to folder/<name>.png.
+// The handset starts in orientation `start`: the preview, the menu, then the General page
+// with its cursor on the orientation and that setting's list, which turns the screen a
+// quarter at a time (from 270 back to 0) until each orientation has been seen; after each
+// turn the page and the preview again; at last the about page. Every screenshot goes to
+// folder/<name>.png.
 std::string TurningScript(const fs::path &folder, int start, std::vector<std::string> &names) {
   std::string script;
-  auto shot = [&](const std::string &name) {
+  auto shot = [&](const std::string &name, int orientation) {
     // A key's own redraw is skipped while the preview thread composes a frame, which may
     // still show the state before the key: the screen is sure to be up to date only after
     // the next frames. The first screenshot waits for the preview's first frames.
-    script += (names.empty() ? "1s" : "300ms") + std::string(" screenshot ") + (folder / (name + ".png")).string() + "\n";
-    names.push_back(name);
+    const std::string file = name + "-" + std::to_string(orientation * 90);
+    script += (names.empty() ? "1s" : "300ms") + std::string(" screenshot ") + (folder / (file + ".png")).string() + "\n";
+    names.push_back(file);
   };
   auto key = [&](const std::string &button) { script += "0 key " + button + "\n"; };
-  shot("preview-" + std::to_string(start * 90));
-  key("A");       // the menu, the cursor on General
+  shot("preview", start);
+  key("A");  // the menu, the cursor on General
+  shot("main-menu", start);
   key("Action");  // General
   key(kDownButton[start]);
   key(kDownButton[start]);
-  shot("menu-" + std::to_string(start * 90));
+  shot("menu", start);
+  int at = start;
   for (int turn = 1; turn < 4; ++turn) {
-    const int from = (start + turn - 1) % 4, to = (start + turn) % 4;
+    const int to = (start + turn) % 4;
+    if (turn > 1) {
+      key("A");
+      key("Action");  // General again, its cursor where it was left
+    }
     key("Action");  // the orientation's list, the cursor on the current one
-    if (to > from) {
-      key(kDownButton[from]);
+    if (turn == 1) shot("orientations", at);
+    if (to > at) {
+      key(kDownButton[at]);
     } else {
-      for (int i = 0; i < 3; ++i) key(kUpButton[from]);
+      for (int i = 0; i < 3; ++i) key(kUpButton[at]);
     }
     key("Action");
-    shot("menu-" + std::to_string(to * 90));
+    at = to;
+    shot("menu", at);
     key("Back");  // the menu
     key("Back");  // the preview
-    shot("preview-" + std::to_string(to * 90));
-    key("A");
-    key("Action");  // General again, its cursor where it was left
+    shot("preview", at);
   }
+  key("A");
+  for (int i = 0; i < 5; ++i) key(kDownButton[at]);  // General, Capture, Photo, Image, Picture, About
+  key("Action");
+  shot("about", at);
   script += "0 close\n";
   return script;
 }
@@ -68,6 +82,7 @@ struct Handset {
   const char *profile;
   int startOrientation;
 };
+void PrintTo(const Handset &handset, std::ostream *out) { *out << handset.profile; }
 
 class ScreensE2e : public ::testing::TestWithParam<Handset> {
  protected:
@@ -92,11 +107,11 @@ class ScreensE2e : public ::testing::TestWithParam<Handset> {
   fs::path base_;
 };
 
-TEST_P(ScreensE2e, PreviewAndMenuPageInEveryOrientation) {
+TEST_P(ScreensE2e, PreviewAndMenuPagesInEveryOrientation) {
   std::vector<std::string> names;
   const std::string script = TurningScript(base_, GetParam().startOrientation, names);
   ASSERT_EQ(run(script), 0) << script;
-  ASSERT_EQ(names.size(), 8u);
+  ASSERT_EQ(names.size(), 11u);
   for (const std::string &name : names) {
     const std::string file = std::string(GetParam().profile) + "/" + name + ".png";
     const std::vector<uint8_t> png = ReadFileBytes((base_ / (name + ".png")).string());
