@@ -122,10 +122,12 @@ TEST_P(ScreensE2e, PreviewAndMenuPagesInEveryOrientation) {
 }
 
 // A PXA270 whose preview goes through tarnjpg's converter (video-range colour), an OMAP850
-// whose preview the program converts itself, and a Smartphone (176 × 220, no menu button on
-// the screen, the camera's chroma exchanged), which starts upright.
+// whose preview the program converts itself, a Smartphone (176 × 220, no menu button on the
+// screen, the camera's chroma exchanged), which starts upright, and a 480 × 640 Pocket PC
+// (text at double size), which starts in the other landscape view.
 INSTANTIATE_TEST_SUITE_P(Handsets, ScreensE2e,
-                         ::testing::Values(Handset{"asus-p525", 0}, Handset{"dopod-838", 0}, Handset{"spv-c500", 1}),
+                         ::testing::Values(Handset{"asus-p525", 0}, Handset{"dopod-838", 0}, Handset{"spv-c500", 1},
+                                           Handset{"htc-pu10", 2}),
                          [](const auto &info) {
                            std::string name = info.param.profile;
                            for (char &c : name)
