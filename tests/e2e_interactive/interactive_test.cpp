@@ -118,19 +118,31 @@ class Interactive : public ::testing::Test {
   std::string profile_ = "asus-p525";
 };
 
-// Width and height of a JPEG file as libjpeg-turbo reads it; 0 × 0 when it cannot.
-std::pair<int, int> JpegSize(const fs::path &file) {
+// A JPEG file's luma as libjpeg-turbo decodes it; empty (0 × 0) when it cannot.
+struct Luma {
+  int width = 0, height = 0;
+  std::vector<unsigned char> pixels;
+};
+Luma DecodeLuma(const fs::path &file) {
   std::ifstream in(file, std::ios::binary);
   std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   tjhandle decoder = tjInitDecompress();
-  int width = 0, height = 0, sampling = 0, colours = 0;
-  if (tjDecompressHeader3(decoder, data.data(), data.size(), &width, &height, &sampling, &colours) != 0)
-    width = height = 0;
-  std::vector<unsigned char> pixels(size_t(width) * height * 3);
-  if (width && tjDecompress2(decoder, data.data(), data.size(), pixels.data(), width, 0, height, TJPF_RGB, 0) != 0)
-    width = height = 0;
+  Luma luma;
+  int sampling = 0, colours = 0;
+  if (tjDecompressHeader3(decoder, data.data(), data.size(), &luma.width, &luma.height, &sampling, &colours) == 0) {
+    luma.pixels.resize(size_t(luma.width) * luma.height);
+    if (tjDecompress2(decoder, data.data(), data.size(), luma.pixels.data(), luma.width, 0, luma.height, TJPF_GRAY,
+                      0) != 0)
+      luma = Luma{};
+  }
   tjDestroy(decoder);
-  return {width, height};
+  return luma;
+}
+
+double MeanLuma(const Luma &luma) {
+  uint64_t sum = 0;
+  for (unsigned char y : luma.pixels) sum += y;
+  return luma.pixels.empty() ? 0 : double(sum) / double(luma.pixels.size());
 }
 
 // The serial numbers of a series' pictures (date-time-NN.jpg), in order; a picture with another
@@ -143,7 +155,7 @@ std::vector<int> Serials(const std::vector<fs::path> &shots) {
     const std::string file = shot.filename().string();
     EXPECT_TRUE(std::regex_match(file, m, name)) << shot;
     if (!m.empty()) serials.push_back(std::stoi(m[1]));
-    EXPECT_GT(JpegSize(shot).first, 0) << shot;
+    EXPECT_GT(DecodeLuma(shot).width, 0) << shot;
   }
   std::sort(serials.begin(), serials.end());
   return serials;
@@ -170,9 +182,9 @@ TEST_F(Interactive, PhotoKeepViewDelete) {
   ASSERT_EQ(run.exitCode, 0) << run.output;
   auto pictures = Files(".jpg");
   ASSERT_EQ(pictures.size(), 1u) << run.output;
-  auto [width, height] = JpegSize(pictures[0]);
-  EXPECT_GT(width, 0);
-  EXPECT_GT(height, 0);
+  const Luma kept = DecodeLuma(pictures[0]);
+  EXPECT_GT(kept.width, 0);
+  EXPECT_GT(kept.height, 0);
   // The viewer was asked for the second picture, which is gone now.
   auto requests = ShellRequests();
   ASSERT_EQ(requests.size(), 1u) << run.output;
@@ -197,15 +209,19 @@ TEST_F(Interactive, IntervalSeriesPlainAndAveraged) {
   auto shots = Files(".jpg");
   EXPECT_GE(shots.size(), 2u) << plain.output;
   EXPECT_EQ(Serials(shots), Counting(shots.size()));
+  // The colour bars as they are: brighter than the averaging's target below.
+  for (const fs::path &shot : shots) EXPECT_GT(MeanLuma(DecodeLuma(shot)), 100) << shot;
   for (const fs::path &shot : shots) fs::remove(shot);
 
-  // Averaging on: item 5 opens its page, whose first item turns it on (two frames a shot).
-  auto averaged = Play(kToInterval + "0 key Down\n0 key Action\n0 key Right\n0 key B\n0 key A\n"
-                                     "0 key Action\n6s key Action\n500 close\n");
+  // Averaging with a brightness target: item 5 opens its page, whose first item goes two rows
+  // on (two frames a shot, their luma scaled to the target level's default, 72).
+  auto averaged = Play(kToInterval + "0 key Down\n0 key Action\n0 key Right\n0 key Right\n"
+                                     "0 key B\n0 key A\n0 key Action\n6s key Action\n500 close\n");
   ASSERT_EQ(averaged.exitCode, 0) << averaged.output;
   shots = Files(".jpg");
   EXPECT_GE(shots.size(), 2u) << averaged.output;
   EXPECT_EQ(Serials(shots), Counting(shots.size()));
+  for (const fs::path &shot : shots) EXPECT_NEAR(MeanLuma(DecodeLuma(shot)), 72, 6) << shot;
 }
 
 TEST_F(Interactive, MotionTriggerWaitsForTheScreenToMove) {
