@@ -20,9 +20,9 @@ using testing_programs::Program;
 
 namespace {
 
-// The scripts name the direction keys as the user sees them on the screen. The handset is held
-// in landscape (screen orientation 0, the default) with its pad a quarter turn round: the pad's
-// Right key points up on the screen, Down right, Left down and Up left.
+// The scripts name the direction keys by what they do in the program. In screen orientation 0
+// (the default) its key list is the handset's landscape list, in which the pad's Right key is
+// Up, Down is Right, Left is Down and Up is Left.
 std::string Landscape(const std::string &script) {
   static const std::map<std::string, std::string> kPad = {
       {"Up", "Right"}, {"Right", "Down"}, {"Down", "Left"}, {"Left", "Up"}};
