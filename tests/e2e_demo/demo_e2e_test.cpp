@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -32,12 +32,25 @@ struct Listed {
 // The lines "  \handset\path<TAB>host path<TAB>N bytes" of run.sh's list.
 std::vector<Listed> listedFiles(const std::string &output) {
   std::vector<Listed> files;
-  static const std::regex line(R"(^  (\\[^\t]+)\t([^\t]+)\t([0-9]+) bytes$)");
   std::istringstream lines(output);
-  std::smatch m;
-  for (std::string text; std::getline(lines, text);)
-    if (std::regex_match(text, m, line)) files.push_back({m[1], fs::path(m[2].str()), std::stoull(m[3])});
+  for (std::string text; std::getline(lines, text);) {
+    if (text.rfind("  \\", 0) != 0) continue;
+    const size_t tab1 = text.find('\t'), tab2 = text.find('\t', tab1 + 1);
+    const std::string size = tab2 == std::string::npos ? "" : text.substr(tab2 + 1);
+    const size_t digits = size.find_first_not_of("0123456789");
+    if (tab1 == std::string::npos || digits == 0 || digits == std::string::npos || size.substr(digits) != " bytes")
+      continue;
+    files.push_back({text.substr(2, tab1 - 2), fs::path(text.substr(tab1 + 1, tab2 - tab1 - 1)),
+                     std::stoull(size.substr(0, digits))});
+  }
   return files;
+}
+
+// "...-NN.jpg": a shot of a series.
+bool isSeriesShot(const std::string &name) {
+  const size_t n = name.size();
+  return n > 7 && name.compare(n - 4, 4, ".jpg") == 0 && name[n - 7] == '-' && std::isdigit(uint8_t(name[n - 6])) &&
+         std::isdigit(uint8_t(name[n - 5]));
 }
 
 // What the program left in the handset's file system, its own bookkeeping aside.
@@ -86,11 +99,10 @@ TEST(Demonstration, PlaysWithoutADesktopAndListsWhatItWrote) {
 
   // A photo, the shots of the series with their serials, one video.
   std::vector<fs::path> photos, shots, videos;
-  static const std::regex serial(R"(-[0-9]{2}\.jpg$)");
   for (const Listed &f : files) {
     const std::string name = f.hostPath.filename().string();
     if (f.hostPath.extension() == ".avi") videos.push_back(f.hostPath);
-    if (f.hostPath.extension() == ".jpg") (std::regex_search(name, serial) ? shots : photos).push_back(f.hostPath);
+    if (f.hostPath.extension() == ".jpg") (isSeriesShot(name) ? shots : photos).push_back(f.hostPath);
   }
   EXPECT_EQ(photos.size(), 1u) << result.output;
   ASSERT_GE(shots.size(), 2u) << result.output;  // the first after 3 s, then every 4 s
