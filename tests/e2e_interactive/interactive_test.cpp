@@ -21,11 +21,11 @@ using testing_programs::Program;
 namespace {
 
 // The scripts name the direction keys by what they do in the program. In screen orientation 0
-// (the default) its key list is the handset's landscape list, in which the pad's Right key is
-// Up, Down is Right, Left is Down and Up is Left.
+// (the default) its key list is the handset's landscape list, held turned a quarter clockwise as
+// the landscape text reads: the pad's Left key is Up, Up is Right, Right is Down and Down is Left.
 std::string Landscape(const std::string &script) {
   static const std::map<std::string, std::string> kPad = {
-      {"Up", "Right"}, {"Right", "Down"}, {"Down", "Left"}, {"Left", "Up"}};
+      {"Up", "Left"}, {"Right", "Up"}, {"Down", "Right"}, {"Left", "Down"}};
   static const std::regex kKey(R"(\bkey (Up|Down|Left|Right)\b)");
   std::string out;
   auto at = script.cbegin();

@@ -191,15 +191,15 @@ class ScreenRecorder : public ::testing::Test {
   std::string folder, root, launcher;
 };
 
-// On this handset the key lists are the landscape ones: the pad's Down steps the capture mode
-// on (photo to video) and its Left moves the page cursor down.
+// On this handset the key lists are the landscape ones: the pad's Up steps the capture mode
+// on (photo to video) and its Right moves the page cursor down.
 TEST_F(ScreenRecorder, RecordsTheDisplayFromTheBackgroundUntilStartedAgain) {
   const std::string background = folder + "/recording.png";
-  runRecorder("1s key Down\n"    // video
+  runRecorder("1s key Up\n"      // video
               "0 key Action\n"   // the recording starts and the program minimises itself
               "0 screenshot " + background + "\n"
               "0 front\n"        // brought back by the second start: the recording pauses
-              "0 key Left\n"     // "Keep video"
+              "0 key Right\n"    // "Keep video"
               "0 key Action\n"
               "0 close\n",
               background, 2500ms);

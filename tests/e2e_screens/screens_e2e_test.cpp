@@ -23,8 +23,8 @@ namespace {
 
 // The buttons that move a menu's cursor down and up in each screen orientation: the
 // handset's buttons stay where they are while the text turns.
-const char *const kDownButton[4] = {"Left", "Down", "Right", "Up"};
-const char *const kUpButton[4] = {"Right", "Up", "Left", "Down"};
+const char *const kDownButton[4] = {"Right", "Down", "Left", "Up"};
+const char *const kUpButton[4] = {"Left", "Up", "Right", "Down"};
 
 // The handset starts in orientation `start`: the preview, the menu, then the General page
 // with its cursor on the orientation and that setting's list, which turns the screen a

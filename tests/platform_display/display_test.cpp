@@ -59,7 +59,7 @@ TEST(FrameBuffer, EscapesFollowTheProfile) {
       EXPECT_EQ(gx.cBPP, 16u);
       EXPECT_EQ(gx.ffFormat, static_cast<DWORD>(kfDirect | kfDirect565));
       EXPECT_EQ(gx.vkButtonUpPortrait, VK_UP);
-      EXPECT_EQ(gx.vkButtonUpLandscape, VK_RIGHT);
+      EXPECT_EQ(gx.vkButtonUpLandscape, VK_LEFT);
     }
   }
 }

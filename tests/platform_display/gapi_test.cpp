@@ -159,22 +159,22 @@ TEST(GapiKeys, LandscapeTurnsTheDirectionPadAndThePointsWithIt) {
     EXPECT_EQ(portrait.vkDown, VK_DOWN);
     EXPECT_EQ(portrait.vkLeft, VK_LEFT);
     EXPECT_EQ(portrait.vkRight, VK_RIGHT);
-    // Held with the buttons on the right, the pad's right key points up.
-    EXPECT_EQ(landscape.vkUp, VK_RIGHT);
-    EXPECT_EQ(landscape.vkRight, VK_DOWN);
-    EXPECT_EQ(landscape.vkDown, VK_LEFT);
-    EXPECT_EQ(landscape.vkLeft, VK_UP);
+    // Held with the buttons on the left, the pad's left key points up.
+    EXPECT_EQ(landscape.vkUp, VK_LEFT);
+    EXPECT_EQ(landscape.vkRight, VK_UP);
+    EXPECT_EQ(landscape.vkDown, VK_RIGHT);
+    EXPECT_EQ(landscape.vkLeft, VK_DOWN);
     for (const GXKeyList &list : {portrait, landscape}) {
       EXPECT_EQ(list.vkA, c.a);
       EXPECT_EQ(list.vkB, c.b);
       EXPECT_EQ(list.vkC, c.c);
       EXPECT_EQ(list.vkStart, VK_RETURN);
     }
-    // A button keeps its place on the case: portrait (x, y) is seen at (y, 239 - x).
-    EXPECT_TRUE(samePoint(landscape.ptUp, POINT{portrait.ptRight.y, 239 - portrait.ptRight.x}));
-    EXPECT_TRUE(samePoint(landscape.ptA, POINT{portrait.ptA.y, 239 - portrait.ptA.x}));
+    // A button keeps its place on the case: portrait (x, y) is seen at (319 - y, x).
+    EXPECT_TRUE(samePoint(landscape.ptUp, POINT{319 - portrait.ptLeft.y, portrait.ptLeft.x}));
+    EXPECT_TRUE(samePoint(landscape.ptA, POINT{319 - portrait.ptA.y, portrait.ptA.x}));
     EXPECT_GE(portrait.ptStart.y, 320);  // below the screen
-    EXPECT_GE(landscape.ptStart.x, 320);  // right of it
+    EXPECT_LT(landscape.ptStart.x, 0);    // left of it
   }
   GXKeyList none = GXGetDefaultKeys(0);
   EXPECT_EQ(none.vkUp, 0);

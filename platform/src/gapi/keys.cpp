@@ -21,15 +21,16 @@ GXKeyList defaultKeys(bool landscape) {
       right{VK_RIGHT, cx + 15, pad}, a{static_cast<short>(smartphone ? VK_TSOFT1 : VK_APP1), 20, h + 20},
       b{static_cast<short>(smartphone ? VK_TSOFT2 : VK_APP2), w - 20, h + 20},
       c{static_cast<short>(smartphone ? VK_TTALK : VK_APP3), 20, h + 60}, start{VK_RETURN, cx, pad};
-  // Turned a quarter counter-clockwise, portrait (x, y) is seen at (y, w - 1 - x).
+  // Landscape is the handset turned a quarter clockwise, the buttons on the left, as the program's
+  // landscape text reads: portrait (x, y) is seen at (h - 1 - y, x).
   auto point = [&](const Button &button) {
-    return landscape ? POINT{button.y, w - 1 - button.x} : POINT{button.x, button.y};
+    return landscape ? POINT{h - 1 - button.y, button.x} : POINT{button.x, button.y};
   };
   auto entry = [&](const Button &button) { return std::pair<short, POINT>{button.key, point(button)}; };
-  auto [vkUp, ptUp] = entry(landscape ? right : up);
-  auto [vkDown, ptDown] = entry(landscape ? left : down);
-  auto [vkLeft, ptLeft] = entry(landscape ? up : left);
-  auto [vkRight, ptRight] = entry(landscape ? down : right);
+  auto [vkUp, ptUp] = entry(landscape ? left : up);
+  auto [vkDown, ptDown] = entry(landscape ? right : down);
+  auto [vkLeft, ptLeft] = entry(landscape ? down : left);
+  auto [vkRight, ptRight] = entry(landscape ? up : right);
   auto [vkA, ptA] = entry(a);
   auto [vkB, ptB] = entry(b);
   auto [vkC, ptC] = entry(c);
