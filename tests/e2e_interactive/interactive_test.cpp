@@ -168,11 +168,13 @@ std::vector<int> Counting(size_t n) {
   return serials;
 }
 
+// The page after a capture shows once capture control has finished with the capture, a little
+// after the key that ended it: the scripts give it a second before pressing keys on it.
 TEST_F(Interactive, PhotoKeepViewDelete) {
   auto run = Play("1s key Action\n"  // a photo; the page after it
-                  "0 key Action\n"   // keep
+                  "1s key Action\n"  // keep
                   "500 key Action\n"  // a second photo
-                  "0 key Down\n"
+                  "1s key Down\n"
                   "0 key Action\n"  // view: the shell shows it, the program goes behind
                   "500 activate\n"
                   "0 key Down\n"
@@ -261,7 +263,7 @@ TEST_F(Interactive, VideoPauseResumeKeepAndDiscard) {
                    "2s key Action\n"  // pause: the paused-recording page
                    "2s key Action\n"  // resume
                    "2s key Action\n"
-                   "0 key Down\n"
+                   "1s key Down\n"
                    "0 key Action\n"  // keep
                    "500 close\n");
   ASSERT_EQ(kept.exitCode, 0) << kept.output;
@@ -286,7 +288,7 @@ TEST_F(Interactive, VideoPauseResumeKeepAndDiscard) {
 
   auto discarded = Play("1s key Action\n"  // video mode is kept from the last run
                         "2s key Action\n"
-                        "0 key Down\n0 key Down\n0 key Down\n0 key Down\n"
+                        "1s key Down\n0 key Down\n0 key Down\n0 key Down\n"
                         "0 key Action\n"  // discard
                         "500 close\n");
   ASSERT_EQ(discarded.exitCode, 0) << discarded.output;
@@ -322,7 +324,7 @@ TEST_F(Interactive, SettingsSurviveARestartAndResetBringsTheDefaults) {
   ASSERT_FALSE(stored.empty());
 
   // The second run starts in video mode: the Action key records.
-  run = Play("1s key Action\n2s key Action\n0 key Down\n0 key Action\n500 close\n");
+  run = Play("1s key Action\n2s key Action\n1s key Down\n0 key Action\n500 close\n");
   ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(Files(".avi").size(), 1u) << run.output;
   EXPECT_EQ(Files(".jpg").size(), 0u);
@@ -334,7 +336,7 @@ TEST_F(Interactive, SettingsSurviveARestartAndResetBringsTheDefaults) {
   std::string defaults = "\"Settings\"=\"";
   for (int n = 0; n < 59; ++n) defaults += "-1,";
   EXPECT_EQ(RegistryValue("Settings"), defaults + "\"");
-  run = Play("1s key Action\n0 key Action\n500 close\n");
+  run = Play("1s key Action\n1s key Action\n500 close\n");
   ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(Files(".jpg").size(), 1u) << run.output;
   EXPECT_EQ(RegistryDword("BatteryTimeout"), kBattery);
