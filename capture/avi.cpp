@@ -1,5 +1,7 @@
 #include "capture/avi.h"
 
+#include <cestdio.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -92,56 +94,36 @@ void Restore(AviWriter *w, const AviChunkMark &m) {
   w->writtenChecksum = m.writtenChecksum;
 }
 
-// Writes the gathered chunks in one write. When it fails, they are written again one by one
-// from where they begin, so that every chunk that fits is kept; the first that fails is wiped
-// and the writer goes back to the state before it. False when a write failed: the recording
-// must end.
-bool Flush(AviWriter *w) {
-  AviWriteBehind *p = w->pending;
+// One gathered write: `size` bytes of gathered chunks, then `extra` (a picture, never copied)
+// with its pad byte.
+bool WriteGathered(FILE *file, const uint8_t *bytes, uint32_t size, const uint8_t *extra, uint32_t extraSize) {
+  static const uint8_t pad = 0;
+  const FWRITEPIECE pieces[] = {{bytes, size}, {extra, extraSize}, {&pad, extraSize & 1}};
+  return _fwritegather(file, pieces, 3) == uint64_t(size) + Even(extraSize);
+}
+
+// Writes the gathered chunks, the last of which may have its data in `extra`, in one write. When
+// it fails, they are written again one by one from where they begin, so that every chunk that
+// fits is kept; the first that fails is wiped and the writer goes back to the state before it.
+// False when a write failed: the recording must end.
+bool Flush(AviWriter *w, const uint8_t *extra = nullptr, uint32_t extraSize = 0) {
+  AviGathered *p = w->pending;
   uint32_t chunks = p->chunks, used = p->used;
   p->chunks = p->used = 0;
-  if (chunks == 0 || WriteBytes(w->file, p->bytes, used)) return true;
+  if (chunks == 0 || WriteGathered(w->file, p->bytes, used, extra, extraSize)) return true;
+  uint32_t start = p->marks[0].filePos, end = start + used + Even(extraSize);
   std::clearerr(w->file);
-  std::fseek(w->file, long(p->marks[0].filePos), SEEK_SET);
+  std::fseek(w->file, long(start), SEEK_SET);
   for (uint32_t i = 0; i < chunks; ++i) {
-    uint32_t at = p->marks[i].at, end = i + 1 < chunks ? p->marks[i + 1].at : used;
-    if (!WriteBytes(w->file, p->bytes + at, end - at)) {
+    bool last = i + 1 == chunks;
+    uint32_t at = p->marks[i].at, stop = last ? used : p->marks[i + 1].at;
+    if (!WriteGathered(w->file, p->bytes + at, stop - at, last ? extra : nullptr, last ? extraSize : 0)) {
       Restore(w, p->marks[i]);
-      Rewind(w, used - at);
+      Rewind(w, end - w->filePos);
       break;
     }
   }
   return false;
-}
-
-// Appends a chunk at filePos: its header, the data and, for an odd size, a zero pad byte (the
-// caller's buffer is never read beyond its size). The chunk is gathered with the ones before it
-// (one too large to gather is written at once, after them). False when a write failed; the
-// writer is then back at the last chunk that reached the file.
-bool AppendChunk(AviWriter *w, const char *fourcc, const uint8_t *data, uint32_t size) {
-  AviWriteBehind *p = w->pending;
-  uint32_t total = 8 + Even(size);
-  if ((p->used + uint64_t(total) > sizeof p->bytes || p->chunks == kAviWriteBehindChunks) && !Flush(w))
-    return false;
-  uint8_t header[8];
-  ByteWriter{header}.chunk(fourcc, size);
-  static const uint8_t pad = 0;
-  if (total > sizeof p->bytes) {
-    if (!WriteBytes(w->file, header, sizeof header) || !WriteBytes(w->file, data, size) ||
-        ((size & 1) && !WriteBytes(w->file, &pad, 1))) {
-      Rewind(w, total);
-      return false;
-    }
-  } else {
-    p->marks[p->chunks++] = Mark(w, p->used);
-    uint8_t *at = p->bytes + p->used;
-    std::memcpy(at, header, sizeof header);
-    std::memcpy(at + sizeof header, data, size);
-    if (size & 1) at[sizeof header + size] = pad;
-    p->used += total;
-  }
-  w->filePos += total;
-  return true;
 }
 
 // Makes room for one more index entry (a new block after every 1024 entries; blocks are kept
@@ -180,13 +162,37 @@ bool AddRepeat(AviWriter *w) {
   return true;
 }
 
-// Appends a chunk and makes its index entry; a chunk that does not reach the file takes its
-// entry with it.
-bool AppendIndexedChunk(AviWriter *w, const char *fourcc, uint32_t flags, const uint8_t *data, uint32_t size) {
-  uint32_t chunkPos = w->filePos;
-  if (!ReserveIndexEntry(w) || !AppendChunk(w, fourcc, data, size)) return false;
-  AddIndexEntry(w, fourcc, flags, chunkPos, size);
+// Starts a chunk at filePos: its mark (the state to go back to when it does not reach the
+// file), its header among the gathered bytes and its index entry; the caller adds what else
+// the chunk changes before EndChunk. *gather says whether the data is to be gathered too; it
+// is cleared when the data does not fit. False when the chunks gathered before could not be
+// written or there is no memory for the index.
+bool BeginChunk(AviWriter *w, const char *fourcc, uint32_t flags, uint32_t size, bool *gather) {
+  AviGathered *p = w->pending;
+  uint32_t total = 8 + Even(size);
+  *gather = *gather && total <= sizeof p->bytes;
+  if ((p->used + (*gather ? total : 8) > sizeof p->bytes || p->chunks == kAviGatherChunks) && !Flush(w))
+    return false;
+  if (!ReserveIndexEntry(w)) return false;
+  p->marks[p->chunks++] = Mark(w, p->used);
+  ByteWriter{p->bytes + p->used}.chunk(fourcc, size);
+  p->used += 8;
+  AddIndexEntry(w, fourcc, flags, w->filePos, size);
   w->sizeSoFar += size + kAviChunkOverhead;
+  w->filePos += total;
+  return true;
+}
+
+// Ends the chunk BeginChunk started with its data and, for an odd size, a zero pad byte (the
+// caller's buffer is never read beyond its size): gathered, or written at once from the
+// caller's buffer together with the chunks gathered before it. False when a write failed; the
+// writer is then back at the last chunk that reached the file.
+bool EndChunk(AviWriter *w, const uint8_t *data, uint32_t size, bool gather) {
+  if (!gather) return Flush(w, data, size);
+  AviGathered *p = w->pending;
+  std::memcpy(p->bytes + p->used, data, size);
+  if (size & 1) p->bytes[p->used + size] = 0;
+  p->used += Even(size);
   return true;
 }
 
@@ -196,9 +202,11 @@ int SoundChunks(AviWriter *w) {
     const uint8_t *data = TakeSoundBlock(&w->soundBlock);
     if (!data) return 1;
     uint32_t size = w->soundBlock.stagingBytes;
-    if (!WithinFileLimit(w, size) || !AppendIndexedChunk(w, "01wb", 0, data, size)) return 0;
+    bool gather = true;
+    if (!WithinFileLimit(w, size) || !BeginChunk(w, "01wb", 0, size, &gather)) return 0;
     w->soundBytes += size;
     ++w->soundChunks;
+    if (!EndChunk(w, data, size, gather)) return 0;
   }
   return 1;
 }
@@ -319,7 +327,7 @@ AviWriter *CreateAviWriter() {
   auto *w = new (std::nothrow) AviWriter();
   if (!w) return nullptr;
   w->firstIndexBlock = w->currentIndexBlock = new (std::nothrow) AviIndexBlock;
-  w->pending = new (std::nothrow) AviWriteBehind;
+  w->pending = new (std::nothrow) AviGathered;
   if (!w->firstIndexBlock || !w->pending) {
     delete w->firstIndexBlock;
     delete w->pending;
@@ -413,13 +421,15 @@ int WriteVideoSlot(AviWriter *w, const uint8_t *jpeg, uint32_t size, uint32_t ti
       if (uint64_t(w->sizeSoFar) + size > w->sizeLimit) return 0;
       if (!WithinFileLimit(w, size)) return 0;
       uint32_t chunkPos = w->filePos;
-      if (!AppendIndexedChunk(w, "00dc", kFlagKeyFrame, jpeg, size)) return 0;
+      bool gather = false;
+      if (!BeginChunk(w, "00dc", kFlagKeyFrame, size, &gather)) return 0;
       w->lastChunkPos = chunkPos;
       w->lastChunkSize = size;
       w->slotHasPicture = 1;
       ++w->videoFrames;
       ++w->newFrames;
       w->writtenChecksum = checksum;
+      if (!EndChunk(w, jpeg, size, gather)) return 0;
     } else {
       if (!AddRepeat(w)) return 0;
       w->slotHasPicture = 1;

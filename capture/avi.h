@@ -22,10 +22,11 @@ constexpr uint32_t kAviIndexEntryBytes = 16;
 constexpr uint32_t kAviEntriesPerBlock = 1024;
 constexpr uint32_t kAviFileLimit = 2000000000;  // no file grows past this
 constexpr uint32_t kAviChunkOverhead = 24;      // 8-byte chunk header + 16-byte index entry
-// Chunks are gathered and go to the file in writes of up to this many bytes (a larger chunk is
-// written on its own), at most this many chunks at a time.
-constexpr uint32_t kAviWriteBehindBytes = 1024 * 1024;
-constexpr uint32_t kAviWriteBehindChunks = 512;
+// Chunk headers, pad bytes and sound chunks are gathered in a buffer of this many bytes (for at
+// most this many chunks); a picture goes to the file from the caller's buffer, never copied, in
+// one gathered write together with what was gathered before it.
+constexpr uint32_t kAviGatherBytes = 64 * 1024;
+constexpr uint32_t kAviGatherChunks = 256;
 
 // avih flags.
 constexpr uint32_t kAviHasIndex = 0x10;
@@ -48,7 +49,7 @@ struct AviSoundFormat {
 // What a chunk changed in the writer: its state before the chunk was made, to go back to
 // when the chunk does not reach the file.
 struct AviChunkMark {
-  uint32_t at;  // where the chunk begins in the gathered bytes
+  uint32_t at;  // where the chunk (or its header) begins in the gathered bytes
   uint32_t filePos;
   AviIndexBlock *currentIndexBlock;
   uint32_t entriesInBlock;
@@ -66,11 +67,11 @@ struct AviChunkMark {
 
 // Chunks made but not yet in the file: their bytes, which belong at the file offset of the
 // first chunk's mark, and each chunk's mark.
-struct AviWriteBehind {
-  uint8_t bytes[kAviWriteBehindBytes];
+struct AviGathered {
+  uint8_t bytes[kAviGatherBytes];
   uint32_t used;
   uint32_t chunks;
-  AviChunkMark marks[kAviWriteBehindChunks];
+  AviChunkMark marks[kAviGatherChunks];
 };
 
 struct AviWriter {
@@ -105,16 +106,15 @@ struct AviWriter {
   // The frame checksum (screen capture) of the last picture written: a frame with the same
   // checksum is not new, see IsNewPicture.
   uint32_t writtenChecksum;
-  AviWriteBehind *pending;
+  AviGathered *pending;
   // Held by every step that touches the file or the sound queue: the frame thread writes while
   // the user-interface thread may close, resume or finish the same recording.
   std::mutex lock;
 };
 
-// Creates the writer with its first index block and its write-behind buffer; null without
-// memory.
+// Creates the writer with its first index block and its gathering buffer; null without memory.
 AviWriter *CreateAviWriter();
-// Frees the sound buffers, the staging buffer, every index block and the writer (a recording
+// Frees the sound buffers, the gathering buffer, every index block and the writer (a recording
 // still running is ended: its file closed as it stands, sound capture stopped).
 void DestroyAviWriter(AviWriter *writer);
 
@@ -129,11 +129,11 @@ int OpenAviFile(AviWriter *writer, FILE *file, uint32_t width, uint32_t height, 
 // prepare 1 and the previous picture (jpeg, jpegSize as last encoded), then, after encoding,
 // with prepare 0 and the new picture. newFrame says whether the frame differs from the last
 // picture written (IsNewPicture; always 1 outside screen capture) and checksum is its checksum.
-// The picture buffer is only read, never beyond jpegSize. 1 to go on, 0 when the recording must
-// end: the size limit or the 2,000,000,000-byte guard was reached, or a write failed.
-// Chunks reach the file in large writes, so a write that fails may be one of chunks made by
-// earlier steps: those of them that fit are written again one by one, and the writer goes back
-// to the state before the first that did not.
+// The picture buffer is only read, never beyond jpegSize, and is written before the call
+// returns. 1 to go on, 0 when the recording must end: the size limit or the 2,000,000,000-byte
+// guard was reached, or a write failed. A picture's write also holds the sound chunks gathered
+// before it: when it fails, they and the picture are written again one by one, and the writer
+// goes back to the state before the first that did not fit.
 int WriteVideoSlot(AviWriter *writer, const uint8_t *jpeg, uint32_t jpegSize, uint32_t tick, int prepare,
                    int newFrame, uint32_t checksum);
 // Writes the sound blocks that are due (at most three, never more sound chunks than slots).

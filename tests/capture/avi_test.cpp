@@ -21,26 +21,26 @@ constexpr uint32_t kStart = 100000;  // tick of the first frame
 constexpr uint32_t kInterval = 66;
 
 // A file on a disk that holds `capacity` bytes: a write past it writes what fits and fails, as
-// on a full disk. failAtWrite n > 0 makes writes n to n + failures - 1 fail instead. A failing
+// on a full disk. The first `failures` writes that reach past `failPast` fail instead. A failing
 // write writes nothing and says so with 0, as the platform's streams do (a -1 from a cookie
 // makes the C library try again byte by byte).
 struct SmallDisk {
   int fd;
   uint64_t position = 0;
   uint64_t capacity;
-  int writes = 0;
-  int failAtWrite;
+  uint64_t failPast;
   int failures;
 };
 
-FILE *OpenOnSmallDisk(const std::string &path, uint64_t capacity, int failAtWrite = 0, int failures = 1) {
-  auto *disk = new SmallDisk{open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644), 0, capacity, 0, failAtWrite,
-                             failures};
+FILE *OpenOnSmallDisk(const std::string &path, uint64_t capacity, uint64_t failPast = ~0ull, int failures = 0) {
+  auto *disk = new SmallDisk{open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644), 0, capacity, failPast, failures};
   cookie_io_functions_t io{};
   io.write = [](void *c, const char *data, size_t size) -> ssize_t {
     auto *d = static_cast<SmallDisk *>(c);
-    ++d->writes;
-    if (d->failAtWrite > 0 && d->writes >= d->failAtWrite && d->writes < d->failAtWrite + d->failures) return 0;
+    if (d->failures > 0 && d->position + size > d->failPast) {
+      --d->failures;
+      return 0;
+    }
     size_t room = d->position >= d->capacity ? 0 : size_t(std::min<uint64_t>(size, d->capacity - d->position));
     if (room == 0) return 0;
     ssize_t done = pwrite(d->fd, data, room, off_t(d->position));
@@ -135,12 +135,12 @@ TEST_F(AviTest, OddSizedPicturesArePaddedWithZero) {
   ExpectReadable(path, CheckAvi(f), 66000);
 }
 
-// Pictures go to the file gathered in large writes; one larger than the gathering buffer is
-// written on its own, after the chunks gathered before it and before those that follow.
-TEST_F(AviTest, PictureLargerThanTheGatheringBufferKeepsItsPlace) {
+// Pictures go to the file from the caller's buffer, small or larger than the gathering buffer,
+// each in its place.
+TEST_F(AviTest, PicturesAreWrittenFromTheCallersBuffer) {
   std::string path = file("large.avi");
   std::vector<uint8_t> small = MakeJpeg(160, 120, 0);
-  std::vector<uint8_t> large(kAviWriteBehindBytes + 1001);
+  std::vector<uint8_t> large(kAviGatherBytes + 1001);
   for (size_t i = 0; i < large.size(); ++i) large[i] = uint8_t(i * 7 + (i >> 9));
   std::vector<const std::vector<uint8_t> *> pictures = {&small, &large, &small};
   {
@@ -216,6 +216,27 @@ TEST_F(AviTest, UnchangedFramesBecomeRepeats) {
   ExpectReadable(path, CheckAvi(f), 66000);
 }
 
+// While the screen stands still only repeat entries are made; the sound chunks meanwhile fill
+// the gathering buffer and go to the file without a picture.
+TEST_F(AviTest, SoundGoesOnWhilePicturesRepeat) {
+  TestMicrophone microphone("counter", kStart);
+  std::string path = file("still.avi");
+  std::vector<uint8_t> screen = MakeJpeg(240, 320, 1);
+  constexpr uint32_t kFrames = 150;
+  static_assert((kFrames - 1) * (8 + 1056) > 2 * kAviGatherBytes);
+  {
+    AviRecording r(path, kInterval, 240, 320, true, kStart);
+    ASSERT_EQ(r.frame(kStart, &screen, 1, 7), 1);
+    for (uint32_t i = 1; i < kFrames; ++i) ASSERT_EQ(r.frame(kStart + i * kInterval, nullptr, 0, 7), 1);
+    EXPECT_EQ(r.close(), 0);
+  }
+  AviSummary s = CheckAvi(RiffFile(path));
+  EXPECT_EQ(VideoPattern(path), "N" + std::string(kFrames - 1, 'R'));
+  EXPECT_EQ(s.soundChunks, kFrames - 1);
+  EXPECT_TRUE(SoundGaps(path).empty());
+  ExpectReadable(path, s, 66000);
+}
+
 TEST_F(AviTest, PausedStretchKeepsSoundInStep) {
   TestMicrophone microphone("counter", kStart);
   std::string path = file("paused.avi");
@@ -288,23 +309,25 @@ TEST_F(AviTest, FileNeverPassesTwoBillionBytes) {
 // failure is in the file, which ends cleanly with or without its index.
 TEST_F(AviTest, FullDiskLeavesAReadableFile) {
   std::vector<uint8_t> picture = MakeJpeg(640, 480, 0);
-  // Long enough for three gathered writes; the disk fills up in the middle of the second.
-  int total = int(3 * kAviWriteBehindBytes / (picture.size() + 1100)) + 1;
+  constexpr int kFrames = 40;
   auto record = [&](const std::string &path, uint64_t capacity, int *written) {
     TestMicrophone microphone("counter", kStart);
     AviRecording r(path, kInterval, 640, 480, true, kStart, OpenOnSmallDisk(path, capacity));
     int i = 0;
-    while (i < total && r.frame(kStart + i * kInterval, &picture) == 1) ++i;
+    while (i < kFrames && r.frame(kStart + i * kInterval, &picture) == 1) ++i;
     *written = i;
     return r.close();
   };
   int frames;
   ASSERT_EQ(record(file("calibration.avi"), 1 << 30, &frames), 0);
-  ASSERT_EQ(frames, total);
+  ASSERT_EQ(frames, kFrames);
   RiffFile calibration(file("calibration.avi"));
   const std::vector<RiffChunk> &chunks = calibration.movi()->children;
-  size_t k = 0;  // the last chunk that fits: one before a picture, well into the second write
-  while (chunks[k].offset < kAviWriteBehindBytes * 3 / 2 || chunks[k + 1].id != "00dc") ++k;
+  // The last chunk that fits: one before a picture, past the middle of the recording. The sound
+  // chunks before that picture go to the file in the picture's write.
+  size_t k = 0;
+  while (chunks[k].offset < calibration.bytes().size() / 2 || chunks[k + 1].id != "00dc") ++k;
+  ASSERT_EQ(chunks[k].id, "01wb");
   uint64_t end = chunks[k].offset + 8 + chunks[k].size + (chunks[k].size & 1);
   uint32_t pictures = 0, soundChunks = 0;
   for (size_t i = 0; i <= k; ++i) ++(chunks[i].id == "00dc" ? pictures : soundChunks);
@@ -324,7 +347,7 @@ TEST_F(AviTest, FullDiskLeavesAReadableFile) {
     SCOPED_TRACE(c.name);
     std::string path = file(std::string(c.name) + ".avi");
     EXPECT_EQ(record(path, c.capacity, &frames), c.indexFits ? 0 : -1);
-    EXPECT_LT(frames, total);
+    EXPECT_LT(frames, kFrames);
     RiffFile f(path);
     AviSummary s = CheckAvi(f, c.indexFits ? AviEnd::AfterFailure : AviEnd::NoIndex);
     EXPECT_EQ(s.pictures, pictures);
@@ -337,37 +360,57 @@ TEST_F(AviTest, FullDiskLeavesAReadableFile) {
   }
 }
 
-// A write that fails ends the recording. The chunks it held are written again one at a time:
-// those that go through are kept, the first that fails is undone; the index is still written.
+// A write that fails ends the recording. The chunks it held, a picture and the sound gathered
+// before it, are written again one at a time: those that go through are kept, the first that
+// fails is undone; the index is still written.
 TEST_F(AviTest, FailedWriteKeepsTheChunksThatCanBeWrittenAgain) {
   std::vector<uint8_t> picture = MakeJpeg(320, 240, 0);
-  uint32_t perWrite = kAviWriteBehindBytes / (8 + uint32_t(picture.size() + (picture.size() & 1)));
-  // Writes: 1 the zero header, 2 the first perWrite pictures, 3 the next perWrite (made to fail),
-  // then the second batch again one picture per write.
+  constexpr int kFrames = 8;
+  auto record = [&](const std::string &path, uint64_t failPast, int failures, int *written) {
+    TestMicrophone microphone("counter", kStart);
+    AviRecording r(path, kInterval, 320, 240, true, kStart, OpenOnSmallDisk(path, 1 << 30, failPast, failures));
+    int i = 0;
+    while (i < kFrames && r.frame(kStart + i * kInterval, &picture) == 1) ++i;
+    *written = i;
+    return r.close();
+  };
+  int frames;
+  ASSERT_EQ(record(file("calibration.avi"), ~0ull, 0, &frames), 0);
+  RiffFile calibration(file("calibration.avi"));
+  const std::vector<RiffChunk> &chunks = calibration.movi()->children;
+  // The fourth picture, and the first of the sound chunks written with it.
+  size_t p = 0;
+  for (int seen = 0; seen < 4; ++p) seen += chunks[p].id == "00dc";
+  --p;
+  size_t s = p;
+  while (chunks[s - 1].id == "01wb") --s;
+  ASSERT_LT(s, p);
+  auto middle = [&](size_t i) { return chunks[i].offset + 8 + chunks[i].size / 2; };
+
   struct Case {
     const char *name;
+    uint64_t failPast;
     int failures;
-    uint32_t pictures;
+    size_t kept;  // chunks
   } cases[] = {
-      {"written again", 1, 2 * perWrite},
-      {"not even the first chunk again", 2, perWrite},
+      {"written again", middle(p), 1, p + 1},
+      {"the sound again, not the picture", middle(p), 2, p},
+      {"not even the first chunk again", middle(s), 2, s},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = file(std::string(c.name) + ".avi");
-    {
-      AviRecording r(path, kInterval, 320, 240, false, kStart, OpenOnSmallDisk(path, 1 << 30, 3, c.failures));
-      uint32_t i = 0;
-      while (i < 3 * perWrite && r.frame(kStart + i * kInterval, &picture) == 1) ++i;
-      // The picture that no longer fitted beside the second batch found the write failing.
-      EXPECT_EQ(i, 2 * perWrite);
-      EXPECT_EQ(r.writer->videoFrames, c.pictures);
-      EXPECT_EQ(r.close(), 0);
-    }
-    AviSummary s = CheckAvi(RiffFile(path), AviEnd::AfterFailure);
-    EXPECT_EQ(s.pictures, c.pictures);
-    EXPECT_EQ(s.videoEntries, c.pictures);
-    ExpectReadable(path, s, 66000);
+    EXPECT_EQ(record(path, c.failPast, c.failures, &frames), 0);
+    EXPECT_EQ(frames, 3);  // the fourth frame's write failed
+    RiffFile f(path);
+    AviSummary summary = CheckAvi(f, AviEnd::AfterFailure);
+    uint32_t pictures = 0, soundChunks = 0;
+    for (size_t i = 0; i < c.kept; ++i) ++(chunks[i].id == "00dc" ? pictures : soundChunks);
+    EXPECT_EQ(summary.pictures, pictures);
+    EXPECT_EQ(summary.soundChunks, soundChunks);
+    uint64_t end = chunks[c.kept - 1].offset + 8 + chunks[c.kept - 1].size;
+    EXPECT_EQ(std::memcmp(f.bytes().data() + 348, calibration.bytes().data() + 348, end - 348), 0);
+    ExpectReadable(path, summary, 66000);
   }
 }
 

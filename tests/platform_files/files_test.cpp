@@ -1,9 +1,11 @@
 // The handset's file system: path mapping, card enumeration, file calls and volume capacities.
 #include <windows.h>
+#include <cestdio.h>
 #include <projects.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "handset_fixture.h"
@@ -192,6 +194,66 @@ TEST_F(Files, AWriteBeyondTheCapacityFailsWithDiskFull) {
   EXPECT_EQ(freeSpace(u"\\"), 51u << 10);
   EXPECT_TRUE(DeleteFileW(u"\\My Documents\\clip.avi"));
   EXPECT_EQ(freeSpace(u"\\"), 60u << 10);
+}
+
+// A gathered write lands where the stream stands and moves it on, on every kind of stream, so
+// that the stream's own writes and seeks go on from there.
+TEST_F(Files, GatheredWritesGoWhereTheStreamStands) {
+  useProfile("memory = 1M\n");
+  std::vector<char> large(100000);
+  for (size_t i = 0; i < large.size(); ++i) large[i] = char('a' + i % 23);
+  const FWRITEPIECE pieces[] = {{"ab", 2}, {"", 0}, {"cdef", 4}, {large.data(), large.size()}};
+  std::string expected = "XIFFabcdef" + std::string(large.begin(), large.end()) + "Z";
+  std::vector<char> memory(expected.size() + 1);
+  struct Case {
+    const char *name;
+    FILE *file;
+  } cases[] = {
+      {"volume", _wfopen(u"\\gather.bin", u"w+b")},
+      {"host file", std::fopen((root + "/host.bin").c_str(), "w+b")},
+      {"other stream", fmemopen(memory.data(), memory.size(), "w+b")},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NE(c.file, nullptr);
+    setvbuf(c.file, nullptr, _IONBF, 0);
+    EXPECT_EQ(fwrite("RIFF", 4, 1, c.file), 1u);
+    EXPECT_EQ(_fwritegather(c.file, pieces, 4), 6 + large.size());
+    EXPECT_EQ(fwrite("Z", 1, 1, c.file), 1u);
+    EXPECT_EQ(ftell(c.file), long(expected.size()));
+    ASSERT_EQ(fseek(c.file, 0, SEEK_SET), 0);
+    EXPECT_EQ(fputc('X', c.file), 'X');
+    ASSERT_EQ(fseek(c.file, 0, SEEK_SET), 0);
+    std::string back(expected.size(), '\0');
+    EXPECT_EQ(fread(back.data(), 1, back.size(), c.file), back.size());
+    EXPECT_TRUE(back == expected);
+    fclose(c.file);
+  }
+  EXPECT_EQ(freeSpace(u"\\"), (1u << 20) - expected.size());
+}
+
+// A gathered write the volume cannot hold writes what fits and says so.
+TEST_F(Files, GatheredWriteOnAFullVolume) {
+  useProfile("memory = 64K\n");
+  FILE *f = _wfopen(u"\\clip.avi", u"wb");
+  ASSERT_NE(f, nullptr);
+  std::vector<char> a(40 << 10, 'a'), b(40 << 10, 'b');
+  const FWRITEPIECE pieces[] = {{a.data(), a.size()}, {b.data(), b.size()}};
+  SetLastError(0);
+  EXPECT_EQ(_fwritegather(f, pieces, 2), 64u << 10);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_EQ(freeSpace(u"\\"), 0u);
+  EXPECT_EQ(_fwritegather(f, pieces, 1), 0u);
+  EXPECT_EQ(ftell(f), 64 << 10);
+  fclose(f);
+  std::string host = root + "/clip.avi";
+  EXPECT_EQ(hostSize(host), 64u << 10);
+  FILE *back = std::fopen(host.c_str(), "rb");
+  std::vector<char> bytes(64 << 10);
+  ASSERT_EQ(fread(bytes.data(), 1, bytes.size(), back), bytes.size());
+  fclose(back);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 'a'), 40 << 10);
+  EXPECT_EQ(bytes.back(), 'b');
 }
 
 TEST_F(Files, MovingBetweenVolumesMovesTheUsage) {

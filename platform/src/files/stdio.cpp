@@ -1,13 +1,21 @@
-// _wfopen. A writable file on a volume with a capacity is a cookie stream whose every write is
-// accounted against the volume's usage: one compare-and-swap per write that makes the file longer.
-// Such streams are unbuffered, so that a write the volume cannot hold fails in the fwrite that
-// made it (short count, error flag, ERROR_DISK_FULL), not in a later flush.
+// _wfopen and _fwritegather. A writable file on a volume with a capacity is a cookie stream whose
+// every write is accounted against the volume's usage: one compare-and-swap per write that makes
+// the file longer. Such streams are unbuffered, so that a write the volume cannot hold fails in
+// the fwrite that made it (short count, error flag, ERROR_DISK_FULL), not in a later flush.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include <cestdio.h>
 
 #include "files/paths.h"
 #include "kernel/lasterror.h"
@@ -56,7 +64,47 @@ struct AccountedFile {
   bool append;
   uint64_t size;
   uint64_t position = 0;
+  FILE *stream = nullptr;
 };
+
+// The accounted streams open, for _fwritegather: the C library does not give a stream's cookie
+// back.
+std::mutex g_streamsLock;
+std::unordered_map<FILE *, AccountedFile *> g_streams;
+
+AccountedFile *accountedFileOf(FILE *stream) {
+  std::lock_guard<std::mutex> held(g_streamsLock);
+  auto it = g_streams.find(stream);
+  return it == g_streams.end() ? nullptr : it->second;
+}
+
+// Writes the first `length` bytes of the pieces at `at`, again after a partial write; the bytes
+// written (fewer when a write fails, errno telling why). The pieces are used up on the way.
+size_t writePieces(int fd, iovec *pieces, size_t count, size_t length, uint64_t at) {
+  size_t first = 0, done = 0;
+  for (size_t i = 0, left = length; i < count; ++i) {
+    pieces[i].iov_len = std::min(pieces[i].iov_len, left);
+    left -= pieces[i].iov_len;
+  }
+  while (done < length) {
+    while (pieces[first].iov_len == 0) ++first;
+    int batch = int(std::min<size_t>(count - first, IOV_MAX));
+    ssize_t n = pwritev(fd, pieces + first, batch, static_cast<off_t>(at + done));
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      break;
+    }
+    done += static_cast<size_t>(n);
+    for (size_t left = static_cast<size_t>(n); left > 0;) {
+      size_t step = std::min(left, pieces[first].iov_len);
+      pieces[first].iov_base = static_cast<char *>(pieces[first].iov_base) + step;
+      pieces[first].iov_len -= step;
+      left -= step;
+      if (pieces[first].iov_len == 0) ++first;
+    }
+  }
+  return done;
+}
 
 ssize_t accountedRead(void *cookie, char *buffer, size_t length) {
   auto *file = static_cast<AccountedFile *>(cookie);
@@ -69,22 +117,17 @@ ssize_t accountedRead(void *cookie, char *buffer, size_t length) {
   return got;
 }
 
-ssize_t accountedWrite(void *cookie, const char *buffer, size_t length) {
-  auto *file = static_cast<AccountedFile *>(cookie);
+// One write of the pieces' bytes, as far as the volume holds them.
+size_t accountedWritePieces(AccountedFile *file, iovec *pieces, size_t count) {
+  size_t length = 0;
+  for (size_t i = 0; i < count; ++i) length += pieces[i].iov_len;
   uint64_t at = file->append ? file->size : file->position;
   uint64_t end = at + length;
   uint64_t growth = end > file->size ? end - file->size : 0;
   uint64_t granted = growth ? file->volume->reserve(growth) : 0;
   size_t allowed = length - static_cast<size_t>(growth - granted);
-  size_t done = 0;
-  while (done < allowed) {
-    ssize_t n = pwrite(file->fd, buffer + done, allowed - done, static_cast<off_t>(at + done));
-    if (n <= 0) {
-      if (n < 0 && errno == EINTR) continue;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
+  errno = 0;
+  size_t done = writePieces(file->fd, pieces, count, allowed, at);
   int hostError = errno;
   uint64_t written = at + done;
   uint64_t grown = written > file->size ? written - file->size : 0;
@@ -99,7 +142,12 @@ ssize_t accountedWrite(void *cookie, const char *buffer, size_t length) {
       SetLastError(ERROR_DISK_FULL);
     }
   }
-  return static_cast<ssize_t>(done);
+  return done;
+}
+
+ssize_t accountedWrite(void *cookie, const char *buffer, size_t length) {
+  iovec piece{const_cast<char *>(buffer), length};
+  return static_cast<ssize_t>(accountedWritePieces(static_cast<AccountedFile *>(cookie), &piece, 1));
 }
 
 int accountedSeek(void *cookie, off64_t *offset, int whence) {
@@ -119,6 +167,10 @@ int accountedSeek(void *cookie, off64_t *offset, int whence) {
 
 int accountedClose(void *cookie) {
   auto *file = static_cast<AccountedFile *>(cookie);
+  if (file->stream) {
+    std::lock_guard<std::mutex> held(g_streamsLock);
+    g_streams.erase(file->stream);
+  }
   int result = close(file->fd);
   delete file;
   return result;
@@ -145,6 +197,9 @@ FILE *openAccounted(const MappedPath &mapped, const OpenMode &mode) {
     return nullptr;
   }
   setvbuf(stream, nullptr, _IONBF, 0);
+  file->stream = stream;
+  std::lock_guard<std::mutex> held(g_streamsLock);
+  g_streams[stream] = file;
   return stream;
 }
 
@@ -169,4 +224,49 @@ FILE *_wfopen(const char16_t *path, const char16_t *mode) {
   FILE *stream = std::fopen(mapped.host.c_str(), parsed.canonical);
   if (!stream) setFileError(errno, mapped.host);
   return stream;
+}
+
+size_t _fwritegather(FILE *stream, const FWRITEPIECE *pieces, size_t count) {
+  std::vector<iovec> vector(count);
+  size_t length = 0;
+  for (size_t i = 0; i < count; ++i) {
+    vector[i] = iovec{const_cast<void *>(pieces[i].data), pieces[i].size};
+    length += pieces[i].size;
+  }
+  if (std::fflush(stream) != 0) {
+    setLastErrorFromErrno();
+    return 0;
+  }
+  // The stream is moved past what was written with fseek, so that the C library's idea of the
+  // position follows.
+  if (AccountedFile *file = accountedFileOf(stream)) {
+    size_t done = accountedWritePieces(file, vector.data(), count);
+    DWORD error = GetLastError();
+    std::fseek(stream, static_cast<long>(file->position), SEEK_SET);
+    SetLastError(error);
+    return done;
+  }
+  int fd = fileno(stream);
+  if (fd >= 0) {
+    // A host file, at the descriptor's offset: a flushed stream keeps it at its position.
+    off_t at = lseek(fd, 0, SEEK_CUR);
+    if (at < 0) {
+      setLastErrorFromErrno();
+      return 0;
+    }
+    errno = 0;
+    size_t done = writePieces(fd, vector.data(), count, length, static_cast<uint64_t>(at));
+    int error = errno;
+    std::fseek(stream, static_cast<long>(at + static_cast<off_t>(done)), SEEK_SET);
+    if (done < length) SetLastError(win32ErrorFromErrno(error));
+    return done;
+  }
+  // Any other stream: its own writes, piece by piece, up to the first that falls short.
+  size_t done = 0;
+  for (size_t i = 0; i < count; ++i) {
+    size_t n = std::fwrite(pieces[i].data, 1, pieces[i].size, stream);
+    done += n;
+    if (n < pieces[i].size || std::ferror(stream)) break;
+  }
+  return done;
 }
