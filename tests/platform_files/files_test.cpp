@@ -202,7 +202,7 @@ TEST_F(Files, GatheredWritesGoWhereTheStreamStands) {
   useProfile("memory = 1M\n");
   std::vector<char> large(100000);
   for (size_t i = 0; i < large.size(); ++i) large[i] = char('a' + i % 23);
-  const FWRITEPIECE pieces[] = {{"ab", 2}, {"", 0}, {"cdef", 4}, {large.data(), large.size()}};
+  const FWRITEPIECE pieces[] = {{"ab", 2}, {nullptr, 0}, {"cdef", 4}, {large.data(), large.size()}};
   std::string expected = "XIFFabcdef" + std::string(large.begin(), large.end()) + "Z";
   std::vector<char> memory(expected.size() + 1);
   struct Case {

@@ -264,6 +264,7 @@ size_t _fwritegather(FILE *stream, const FWRITEPIECE *pieces, size_t count) {
   // Any other stream: its own writes, piece by piece, up to the first that falls short.
   size_t done = 0;
   for (size_t i = 0; i < count; ++i) {
+    if (pieces[i].size == 0) continue;
     size_t n = std::fwrite(pieces[i].data, 1, pieces[i].size, stream);
     done += n;
     if (n < pieces[i].size || std::ferror(stream)) break;
