@@ -14,6 +14,9 @@ namespace {
 constexpr uint32_t kBytesPerPixel = 2;  // RGB 565 and UYVY
 constexpr uint32_t kLongestWait = 2048;  // ms
 constexpr uint32_t kStopWait = 2048;     // ms
+// With no picture to copy (no frame buffer known, no plane up) the thread looks again this
+// much later instead of spinning; an overlay that comes up meanwhile is taken then.
+constexpr uint32_t kNoPictureWait = 250;  // ms
 constexpr uint32_t kCameraModeScreen = 1;
 // The least the frame buffer holds: a 640 × 480 picture at 3 bytes a pixel.
 constexpr uint32_t kMinimumFrameBytes = 640 * 480 * 3;
@@ -56,7 +59,10 @@ DWORD WINAPI CaptureThread(LPVOID) {
     if (s.stop) break;
     s.lastFrameTick = GetTickCount();
     FrameDesc frame = s.started;
-    if (ScreenPicture(&s.buffer, &s.capacity, s.planes, &frame)) OnFrame(&frame, 0);
+    if (ScreenPicture(&s.buffer, &s.capacity, s.planes, &frame))
+      OnFrame(&frame, 0);
+    else
+      WaitForSingleObject(s.wake, kNoPictureWait);
   }
   SetKMode(FALSE);
   return 0;

@@ -1,6 +1,7 @@
 // The screen source: the sizes it offers, the picture it makes (colour bars, the display, the
 // LCD controller's top plane) and the frame buffer it sizes from the display.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstdlib>
 #include <chrono>
@@ -244,6 +245,36 @@ TEST_F(ScreenThreadTest, ColourBarsFlowUnlessTheIntervalHoldsThemBack) {
     }
   }
   EXPECT_EQ(ScreenSource.Close(0, 0, 0, 0), 1u);
+}
+
+// CPU time of the whole process (every thread) so far.
+std::chrono::microseconds ProcessCpu() {
+  rusage use{};
+  getrusage(RUSAGE_SELF, &use);
+  auto us = [](const timeval &t) { return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec); };
+  return us(use.ru_utime) + us(use.ru_stime);
+}
+
+TEST_F(ScreenThreadTest, WithNothingToCopyTheThreadWaitsInsteadOfSpinning) {
+  Interval(0);
+  g_App.ScreenCaptureMode = 1;
+  g_App.device.frameBuffer = nullptr;
+  uint32_t mode = 1;
+  ASSERT_EQ(ScreenSource.Open(uintptr_t(&mode), 0, 0, 0), 1u);
+  StreamParams p{};
+  p.cropRight = 239, p.cropBottom = 319;
+  const auto before = ProcessCpu();
+  ASSERT_EQ(ScreenSource.Start(uintptr_t(&p), 0, 0, 0), 1u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const auto used = ProcessCpu() - before;
+  const auto stopping = std::chrono::steady_clock::now();
+  EXPECT_EQ(ScreenSource.Stop(0, 0, 0, 0), 1u);
+  // The stop request wakes the wait: well within the 2048 ms Stop allows.
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(1500));
+  EXPECT_EQ(ScreenSource.Close(0, 0, 0, 0), 1u);
+  EXPECT_EQ(g_sink.frames, 0u);
+  // A spinning thread burns most of the second even on a busy machine; waiting costs nearly nothing.
+  EXPECT_LT(used, std::chrono::milliseconds(100));
 }
 
 TEST_F(ScreenThreadTest, TheCameraCapturesAStillOfTheDisplay) {
