@@ -11,6 +11,7 @@
 #include <optional>
 #include <sstream>
 
+#include "root/root.h"
 #include "schema.h"
 
 namespace device {
@@ -194,8 +195,7 @@ const std::string &root() {
       const char *home = std::getenv("HOME");
       rootPath = std::string(home && *home ? home : ".") + "/.local/share/pelkavo-handset";
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(*rootPath, ignored);
+    prepareRoot(*rootPath);
   }
   return *rootPath;
 }

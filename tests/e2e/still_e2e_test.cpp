@@ -184,6 +184,9 @@ TEST_F(StillE2e, AFileNameWithSpacesAndAHandsetPath) {
   // A path starting with a backslash lies on the handset.
   ASSERT_EQ(run("-f '\\Storage Card\\handset shot.jpg'"), 1);
   EXPECT_TRUE(Decode(read(base_ / "root" / "Storage Card" / "handset shot.jpg")).ok());
+  // A fresh handset has its own memory's documents folder from the factory.
+  ASSERT_EQ(run("-f '\\My Documents\\x.jpg'"), 1);
+  EXPECT_TRUE(Decode(read(base_ / "root" / "My Documents" / "x.jpg")).ok());
 }
 
 TEST_F(StillE2e, ScreenCaptureTakesTheDisplaysPicture) {

@@ -89,9 +89,11 @@ const Profile &current();
 void setCurrent(Profile profile);
 
 // The host folder holding the handset's file system and registry: HANDSET_ROOT, else
-// $HOME/.local/share/pelkavo-handset. Created on first use.
+// $HOME/.local/share/pelkavo-handset. Created on first use, with the folders a handset has from
+// the factory (\My Documents, \Program Files, \Windows, \Temp).
 const std::string &root();
-// Points the handset at another root (tests use a fresh temporary folder each).
+// Points the handset at another root (tests use a fresh temporary folder each); the folder is
+// created but left empty, so a test sees only what it makes there.
 void setRoot(const std::string &hostPath);
 
 // Where the stand-ins of the handset's own system libraries ("\Windows\*.dll") were built.
