@@ -115,7 +115,12 @@ uint32_t CameraOpen() {
   Camera &c = Cam();
   if (c.opened) return 1;
   uint32_t mode = uint32_t(OptionValue(c.CameraMode));
-  if (!Call(Ops().Open, uintptr_t(&mode))) return 0;
+  // Opening a camera can take a while: the user sees the wait cursor meanwhile.
+  const bool window = IsWindow(g_App.MainWindow);
+  const HCURSOR previous = window ? SetCursor(LoadCursor(nullptr, IDC_WAIT)) : nullptr;
+  const uint32_t opened = Call(Ops().Open, uintptr_t(&mode));
+  if (window) SetCursor(previous);
+  if (!opened) return 0;
   if (!EnumerateSizes(c.stillSizes, &c.stillSizeCount, 1)) {
     Call(Ops().Close);
     return 0;

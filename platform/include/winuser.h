@@ -298,3 +298,5 @@ BOOL WINAPI SystemParametersInfoW(UINT action, UINT param, PVOID data, UINT winI
 LONG WINAPI ChangeDisplaySettingsEx(LPCWSTR deviceName, LPDEVMODEW mode, HWND window, DWORD flags, LPVOID param);
 
 }  // extern "C"
+
+#include <wincursor.h>

@@ -12,6 +12,7 @@
 #include "camera/screen_source.h"
 #include "camera_state.h"
 #include "capture/encoder.h"
+#include "device/cursor.h"
 #include "frame_sink.h"
 
 namespace {
@@ -34,7 +35,7 @@ Fake *g_fake;
 void Log(const std::string &s) { g_fake->calls.push_back(s); }
 
 uint32_t FakeOpen(uintptr_t mode, uintptr_t, uintptr_t, uintptr_t) {
-  Log("open " + std::to_string(*reinterpret_cast<uint32_t *>(mode)));
+  Log("open " + std::to_string(*reinterpret_cast<uint32_t *>(mode)) + (device::waitCursorShown() ? " waiting" : ""));
   return g_fake->openResult;
 }
 uint32_t FakeStart(uintptr_t p, uintptr_t, uintptr_t, uintptr_t) {
@@ -204,6 +205,38 @@ TEST_F(CameraTest, OpenFailures) {
   fake.calls.clear();
   EXPECT_EQ(CameraClose(), 0u);  // nothing open
   EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(CameraTest, TheWaitCursorIsUpWhileTheSourceOpensOnlyWhenTheWindowExists) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpszClassName = u"CameraCursorTest";
+  ASSERT_NE(RegisterClassW(&wc), 0);
+  const HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
+  SetCursor(arrow);
+  device::clearWaitCursorChanges();
+  for (bool window : {false, true}) {
+    for (uint32_t result : {1u, 0u}) {
+      SCOPED_TRACE(std::string(window ? "window" : "no window") + (result ? ", opens" : ", fails"));
+      g_App.MainWindow = window ? CreateWindowExW(0, u"CameraCursorTest", u"camera", WS_VISIBLE, 0, 0, 240, 320,
+                                                  nullptr, nullptr, nullptr, nullptr)
+                                : nullptr;
+      fake.openResult = result;
+      fake.calls.clear();
+      EXPECT_EQ(CameraOpen(), result);
+      ASSERT_FALSE(fake.calls.empty());
+      EXPECT_EQ(fake.calls[0], window ? "open 1 waiting" : "open 1");
+      EXPECT_EQ(GetCursor(), arrow);  // the cursor from before is back
+      const std::vector<bool> expected = window ? std::vector<bool>{true, false} : std::vector<bool>{};
+      EXPECT_EQ(device::waitCursorChanges(), expected);
+      device::clearWaitCursorChanges();
+      CameraClose();
+      if (g_App.MainWindow) DestroyWindow(g_App.MainWindow);
+    }
+  }
+  g_App.MainWindow = nullptr;
+  SetCursor(nullptr);
+  UnregisterClassW(u"CameraCursorTest", nullptr);
 }
 
 TEST_F(CameraTest, ApplyAllOptionsSendsOnlyWhatTheUserChose) {

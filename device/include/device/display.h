@@ -35,6 +35,8 @@ class FrontEnd {
   // Plays a WAV image through the desktop's loudspeaker in place of what plays there; an empty
   // image stops it. The handset's timing of the sound is the platform's, not the front end's.
   virtual void playSound(std::vector<uint8_t>) {}
+  // The busy cursor over the screen came up or went (device/cursor.h).
+  virtual void showWaitCursor(bool) {}
 };
 
 struct FrontEndEntry {
@@ -83,6 +85,7 @@ class Display {
   void present() const;
   bool windowShown() const { return frontEnd_->windowShown(); }
   void playSound(std::vector<uint8_t> wav) const { frontEnd_->playSound(std::move(wav)); }
+  void showWaitCursor(bool shown) const { frontEnd_->showWaitCursor(shown); }
 
   // What the panel shows now, as the LCD controller scans it out: a copy of the frame buffer
   // (width() × height() pixels), taken without regard to a program drawing at the same time.

@@ -47,6 +47,7 @@ class SdlWindow : public FrontEnd {
   void present(const Display &display) override {
     std::lock_guard<std::mutex> guard(lock_);
     display.snapshot(frame_, width_, height_);
+    framePending_ = true;
     wakeLocked();
   }
 
@@ -61,6 +62,12 @@ class SdlWindow : public FrontEnd {
     std::lock_guard<std::mutex> guard(lock_);
     sound_ = std::move(wav);
     soundPending_ = true;
+    wakeLocked();
+  }
+
+  void showWaitCursor(bool shown) override {
+    std::lock_guard<std::mutex> guard(lock_);
+    waitCursor_ = shown;
     wakeLocked();
   }
 
@@ -119,6 +126,7 @@ class SdlWindow : public FrontEnd {
     started_.notify_all();
     if (opened) loop();
     if (audio_) SDL_CloseAudioDevice(audio_);
+    if (busyCursor_) SDL_FreeCursor(busyCursor_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
@@ -131,6 +139,7 @@ class SdlWindow : public FrontEnd {
       if (event.type == wakeEvent_) {
         if (!showFrame()) return;
         playPendingSound();
+        showCursor();
         continue;
       }
       handle(event);
@@ -143,6 +152,9 @@ class SdlWindow : public FrontEnd {
       std::lock_guard<std::mutex> guard(lock_);
       if (state_ == State::stopped) return false;
       wakePending_ = false;
+      // A wake for a sound or the cursor alone keeps the frame shown: frame_ then holds an older one.
+      if (!framePending_) return true;
+      framePending_ = false;
       shown_.swap(frame_);
       shownWidth_ = width_;
       shownHeight_ = height_;
@@ -199,6 +211,17 @@ class SdlWindow : public FrontEnd {
     SDL_FreeWAV(samples);
   }
 
+  // SDL's own busy cursor while the handset shows its wait cursor, else the default one.
+  void showCursor() {
+    bool wait;
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      wait = waitCursor_;
+    }
+    if (wait && !busyCursor_) busyCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+    SDL_SetCursor(wait && busyCursor_ ? busyCursor_ : SDL_GetDefaultCursor());
+  }
+
   void handle(const SDL_Event &event) {
     switch (event.type) {
       case SDL_KEYDOWN:
@@ -242,13 +265,16 @@ class SdlWindow : public FrontEnd {
   uint32_t wakeEvent_ = 0;
   bool wakePending_ = false;       // under lock_
   std::vector<uint16_t> frame_;    // the newest presented frame, under lock_
+  bool framePending_ = false;      // frame_ is newer than the one shown, under lock_
   std::vector<uint8_t> sound_;     // the newest sound to play, under lock_
   bool soundPending_ = false;      // under lock_
+  bool waitCursor_ = false;        // the handset's wait cursor is up, under lock_
   int width_ = 0, height_ = 0;     // its size, under lock_
   // The SDL thread's own.
   SDL_Window *window_ = nullptr;
   SDL_Renderer *renderer_ = nullptr;
   SDL_Texture *texture_ = nullptr;
+  SDL_Cursor *busyCursor_ = nullptr;
   int textureWidth_ = 0, textureHeight_ = 0;
   SDL_AudioDeviceID audio_ = 0;
   SDL_AudioSpec audioSpec_{};
