@@ -8,9 +8,18 @@
 #include "capture/encoder.h"
 #include "pipeline/preview.h"
 
+#include <mutex>
+
 SourceKind g_CameraSource;
 
 namespace {
+
+std::mutex s_activeLock;  // held while the active geometry is written and copied
+
+void SetActive(Camera &c, const CaptureGeometry &g) {
+  std::lock_guard<std::mutex> held(s_activeLock);
+  c.active = g;
+}
 
 constexpr uint32_t kModelLcm = 0;
 constexpr uint32_t kModelProbesProp5 = 5;
@@ -186,15 +195,20 @@ uint32_t Reconfigure(uint32_t still) {
   }
   c.exposure = exposure;
   if (!c.streaming) {
-    c.active = g;
+    SetActive(c, g);
     return 1;
   }
   StopStream();
-  c.active = g;
+  SetActive(c, g);
   if (Model() == kModelRepeatedStills && !g_App.ScreenCaptureMode &&
       c.requestedKind == STREAM_PREVIEW && c.activeKind != STREAM_PREVIEW)
     ClearPreview();
   return StartStream();
+}
+
+CaptureGeometry ActiveGeometry() {
+  std::lock_guard<std::mutex> held(s_activeLock);
+  return Cam().active;
 }
 
 uint32_t StartStream() {

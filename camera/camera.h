@@ -92,6 +92,9 @@ uint32_t CameraOpen();
 uint32_t CameraClose();
 // Computes the geometry the next stream needs and restarts the stream when it changed.
 uint32_t Reconfigure(uint32_t still);
+// A copy of the running stream's geometry for other threads: an interval series reconfigures the
+// camera on its own thread while the main thread's overlay shows the picture size and zoom.
+CaptureGeometry ActiveGeometry();
 uint32_t StartStream();
 // 1 when the preview exposure value changed (the stream is restarted), else 0.
 uint32_t ApplyExposure();

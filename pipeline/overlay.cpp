@@ -82,7 +82,7 @@ void DrawCaptureModeSelector(TextRenderer *r) {
 }
 
 void DrawPictureSize(TextRenderer *r) {
-  const CaptureGeometry &g = g_App.camera.active;
+  const CaptureGeometry g = ActiveGeometry();
   uint32_t width = g.outputWidth, height = g.outputHeight;
   if ((SettingValue(SET_SCREEN_ORIENTATION) - SettingValue(SET_MOUNTING)) & 1) std::swap(width, height);
   char text[24];
@@ -93,7 +93,7 @@ void DrawPictureSize(TextRenderer *r) {
 
 void DrawZoom(TextRenderer *r) {
   char text[24];
-  const CaptureGeometry &g = g_App.camera.active;
+  const CaptureGeometry g = ActiveGeometry();
   if (g_App.device.modelCode == kZoomStepModel) {
     snprintf(text, sizeof text, "%d00%%", 1 << (g_App.camera.zoomStep & 15));
   } else {
