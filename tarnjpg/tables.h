@@ -39,7 +39,7 @@ extern const HuffmanSpec kLumaDcSpec, kLumaAcSpec, kChromaDcSpec, kChromaAcSpec;
 void buildQuantTable(const std::array<uint8_t, 64>& base, uint32_t quality, uint8_t out[64]);
 // R = (S + Q/2) / Q, stored transposed.
 void buildReciprocals(const uint8_t quant[64], ReciprocalTable& out);
-// Codes and lengths of the symbols of a specification; undefined symbols are 0.
+// Codes and lengths of a Huffman table's symbols, from its counts and values; undefined symbols are 0.
 void buildHuffmanTable(const HuffmanSpec& spec, HuffmanCodeTable& out);
 
 }  // namespace tarnjpg
