@@ -2,7 +2,8 @@
 // the SDL window, keys typed into the window (xdotool) reach it, the window's picture as the X
 // server has it is the handset's screen scaled up, a sound plays through the desktop's sound
 // (SDL's disk driver, which writes what it plays to a file), and a file handed to the shell
-// goes to the desktop's viewer.
+// goes to the desktop's viewer. Then the real program, used through the window alone as a user
+// does, with a window manager and without one.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -16,11 +17,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <thread>
 
 #include "probe.h"
 #include "program.h"
+#include "tests/support/screenshots.h"
 #include "x_grab.h"
 
 using namespace std::chrono_literals;
@@ -39,17 +43,16 @@ std::string readFile(const std::string &file) {
 }
 
 // An X server of this test alone: Xvfb picks a free display and writes its number to a file.
-// The screen is large enough that the window, placed for its first size, lies wholly on it.
 class VirtualDisplay {
  public:
-  explicit VirtualDisplay(const std::string &folder) {
+  VirtualDisplay(const std::string &folder, const std::string &screen) {
     const std::string numberFile = folder + "/display-number";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 3, numberFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 1, (folder + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<std::string> args{"Xvfb", "-displayfd", "3", "-screen", "0", "1600x1200x24", "-nolisten", "tcp"};
+    std::vector<std::string> args{"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"};
     std::vector<char *> argv;
     for (std::string &a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -92,7 +95,7 @@ class DesktopWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     folder = testing_programs::freshFolder("desktop-window");
-    display = std::make_unique<VirtualDisplay>(folder);
+    display = std::make_unique<VirtualDisplay>(folder, "1280x800x24");
     if (display->name().empty()) GTEST_SKIP() << display->why();
   }
   // Runs xdotool against the virtual display; its output.
@@ -217,5 +220,123 @@ TEST_F(DesktopWindow, KeysReachTheProgramAndTheWindowShowsItsScreen) {
   EXPECT_EQ(readFile(viewed), root + "/My Documents/shown.txt\n");
   EXPECT_EQ(readFile(root + "/shell.log"), "viewer\t\\My Documents\\shown.txt\t\n");
 }
+
+// The window's picture shows the handset's `screen` (an RGB picture of the handset's size),
+// each pixel scaled up twice: all of it, or the window's rows [first, end).
+bool showsScreen(const std::vector<uint32_t> &window, int width, int height, const RgbPicture &screen, int first = 0,
+                 int end = -1) {
+  if (screen.rgb.empty() || width != 2 * int(screen.width) || height != 2 * int(screen.height)) return false;
+  if (end < 0) end = height;
+  for (int y = first; y < end; ++y)
+    for (int x = 0; x < width; ++x) {
+      const uint32_t shown = window[size_t(y) * width + x];
+      const uint8_t *expected = &screen.rgb[(size_t(y / 2) * screen.width + x / 2) * 3];
+      for (int c = 0; c < 3; ++c)
+        if (std::abs(int((shown >> (16 - 8 * c)) & 255) - int(expected[c])) > 2) return false;
+    }
+  return true;
+}
+
+class RealProgramWindow : public DesktopWindow, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    DesktopWindow::SetUp();
+    if (IsSkipped() || !GetParam()) return;
+    manager = std::make_unique<Program>("/usr/bin/openbox", std::vector<std::string>{},
+                                        std::map<std::string, std::string>{{"DISPLAY", display->name()}});
+    std::this_thread::sleep_for(500ms);  // it takes the screen over before the program's window comes
+  }
+  void TearDown() override {
+    if (manager) manager->kill();
+  }
+  // Grabs the window until `wanted` holds for its picture; the last picture is left in `picture`.
+  bool waitFor(unsigned long window, const std::function<bool()> &wanted) {
+    for (auto deadline = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < deadline;) {
+      if (grabWindow(display->name(), window, picture, width, height) && wanted()) return true;
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+  // Waits until the window's picture stays the same for half a second.
+  bool waitForSteadyPicture(unsigned long window) {
+    std::vector<uint32_t> before;
+    return waitFor(window, [&] {
+      const bool steady = picture == before;
+      before = picture;
+      if (!steady) std::this_thread::sleep_for(400ms);
+      return steady;
+    });
+  }
+  std::unique_ptr<Program> manager;
+  std::vector<uint32_t> picture;
+  int width = 0, height = 0;
+};
+
+// The preview within seconds of the start, the page after a photo, the home screen after Tab and
+// the program again after a second Tab or a click: the window shows each as the handset's
+// display has it.
+TEST_P(RealProgramWindow, ShowsWhatTheHandsetShowsAsTheUserGoesOn) {
+  const std::string root = folder + "/root", last = folder + "/last.png";
+  Program pelkavo(PELKAVO_PROGRAM_DIR "/Pelkavo.exe", {},
+                  {{"DISPLAY", display->name()}, {"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "2"},
+                   {"HANDSET_ROOT", root}, {"HANDSET_PROFILE", "asus-p525"}, {"HANDSET_CAMERA", "bars"},
+                   {"HANDSET_INPUT", ""}, {"HANDSET_HOME_SCREEN", "frozen"}, {"HANDSET_SCREENSHOT", last}, {"SDL_VIDEODRIVER", "x11"},
+                   {"SDL_AUDIODRIVER", "dummy"}, {"SDL_RENDER_DRIVER", "software"},
+                   {"SDL_FRAMEBUFFER_ACCELERATION", "0"},
+                   {"LSAN_OPTIONS", "suppressions=" LSAN_SUPPRESSIONS ":print_suppressions=0"}});
+  const unsigned long window = findWindow();
+  ASSERT_NE(window, 0u) << pelkavo.output();
+
+  // At its final size, wholly on the screen and centred on it across (a window manager may put
+  // its title bar above).
+  WindowPlace place;
+  ASSERT_TRUE(waitFor(window, [&] { return windowPlace(display->name(), window, place) && place.width == 480; }));
+  EXPECT_EQ(place.height, 640);
+  EXPECT_GE(place.left, 0);
+  EXPECT_GE(place.top, 0);
+  EXPECT_LE(place.left + place.width, place.screenWidth);
+  EXPECT_LE(place.top + place.height, place.screenHeight);
+  EXPECT_NEAR(place.left + place.width / 2, place.screenWidth / 2, 8);
+
+  const RgbPicture preview = DecodePng(ReadFileBytes(REFERENCE_DIR "/asus-p525/preview-0.png"));
+  ASSERT_FALSE(preview.rgb.empty());
+  EXPECT_TRUE(waitFor(window, [&] { return showsScreen(picture, width, height, preview); }))
+      << "the window does not show the preview";
+
+  xdotool({"key", "Return"});
+  auto photoTaken = [&] {
+    for (const auto &entry : fs::recursive_directory_iterator(root))
+      if (entry.path().extension() == ".jpg") return true;
+    return false;
+  };
+  EXPECT_TRUE(waitFor(window, photoTaken)) << "no photo";
+  ASSERT_TRUE(waitFor(window, [&] { return !showsScreen(picture, width, height, preview); }));
+  ASSERT_TRUE(waitForSteadyPicture(window));
+  const std::vector<uint32_t> afterPhoto = picture;
+  // The page after the photo lies over the preview: the camera's picture in the middle stays.
+  EXPECT_TRUE(showsScreen(afterPhoto, width, height, preview, height / 2 - 8, height / 2 + 8));
+
+  xdotool({"key", "Tab"});
+  EXPECT_TRUE(waitFor(window, [&] { return picture != afterPhoto; })) << "Tab left the program's picture up";
+  ASSERT_TRUE(waitForSteadyPicture(window));
+  const std::vector<uint32_t> homeScreen = picture;
+  xdotool({"key", "Tab"});
+  EXPECT_TRUE(waitFor(window, [&] { return picture == afterPhoto; })) << "the second Tab did not bring it back";
+  // A click on the window while the home screen is up brings the program back too.
+  xdotool({"key", "Tab"});
+  EXPECT_TRUE(waitFor(window, [&] { return picture == homeScreen; }));
+  xdotool({"mousemove", "--window", std::to_string(window), "100", "100", "click", "1"});
+  EXPECT_TRUE(waitFor(window, [&] { return picture == afterPhoto; })) << "a click did not bring it back";
+
+  // Closed as the window manager's close button does, the program gives the display back: the
+  // handset's last picture is the (frozen) home screen the window showed after the first Tab.
+  ASSERT_TRUE(askToClose(display->name(), window));
+  auto result = pelkavo.wait(60s);
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_TRUE(showsScreen(homeScreen, width, height, DecodePng(ReadFileBytes(last))));
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManager, RealProgramWindow, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "Openbox" : "None"; });
 
 }  // namespace

@@ -34,3 +34,35 @@ bool grabWindow(const std::string &display, unsigned long window, std::vector<ui
   XCloseDisplay(x);
   return image != nullptr;
 }
+
+bool windowPlace(const std::string &display, unsigned long window, WindowPlace &place) {
+  XSetErrorHandler(ignoreError);
+  Display *x = XOpenDisplay(display.c_str());
+  if (!x) return false;
+  XWindowAttributes attributes;
+  Window child;
+  const bool known = XGetWindowAttributes(x, window, &attributes) &&
+                     XTranslateCoordinates(x, window, attributes.root, 0, 0, &place.left, &place.top, &child);
+  if (known) {
+    place.width = attributes.width, place.height = attributes.height;
+    place.screenWidth = WidthOfScreen(attributes.screen), place.screenHeight = HeightOfScreen(attributes.screen);
+  }
+  XCloseDisplay(x);
+  return known;
+}
+
+bool askToClose(const std::string &display, unsigned long window) {
+  XSetErrorHandler(ignoreError);
+  Display *x = XOpenDisplay(display.c_str());
+  if (!x) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  const bool sent = XSendEvent(x, window, False, NoEventMask, &event) != 0;
+  XCloseDisplay(x);
+  return sent;
+}

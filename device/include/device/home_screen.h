@@ -20,6 +20,8 @@ void stopHomeScreen();
 // A program takes (true) or gives back (false) the display; the home screen shows while none
 // holds it.
 void holdDisplay(bool held);
+// Whether a program holds the display (else the home screen is up).
+bool displayHeld();
 // Stops the picture changing (true) or lets it move again (false).
 void freezeHomeScreen(bool frozen);
 

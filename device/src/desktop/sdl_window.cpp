@@ -1,5 +1,7 @@
-// The SDL2 window. One thread owns everything SDL: it opens the window, shows each presented
-// frame and turns the desktop's keys, clicks and focus changes into the handset's input.
+// The SDL2 window. One thread owns everything SDL: it opens the window, shows the frame buffer
+// and turns the desktop's keys, clicks and focus changes into the handset's input. Like a panel
+// it scans the frame buffer out continuously, whatever wrote it: a program that keeps the frame
+// buffer's address and draws into it without telling anyone is seen within one refresh.
 #include "desktop/sdl_window.h"
 
 #include <SDL.h>
@@ -14,19 +16,25 @@
 #include <thread>
 #include <vector>
 
+#include "device/home_screen.h"
 #include "device/profile.h"
 
 namespace device {
 namespace {
 
 constexpr int kFitPixels = 720;
+constexpr Uint32 kRefreshMs = 16;  // the panel's refresh, about 60 times a second
 
-int scaleFor(int width, int height) {
+// HANDSET_WINDOW_SCALE, else as far as fits about 720 pixels; either way no larger than the
+// desktop's usable area (`room`, when known) holds.
+int scaleFor(int width, int height, const SDL_Rect *room) {
+  int scale = std::clamp(kFitPixels / std::max({width, height, 1}), 1, 8);
   if (const char *text = std::getenv("HANDSET_WINDOW_SCALE"); text && *text) {
-    int scale = std::atoi(text);
-    if (scale >= 1 && scale <= 8) return scale;
+    int asked = std::atoi(text);
+    if (asked >= 1 && asked <= 8) scale = asked;
   }
-  return std::clamp(kFitPixels / std::max({width, height, 1}), 1, 8);
+  while (room && scale > 1 && (width * scale > room->w || height * scale > room->h)) --scale;
+  return scale;
 }
 
 class SdlWindow : public FrontEnd {
@@ -44,10 +52,10 @@ class SdlWindow : public FrontEnd {
 
   ~SdlWindow() override { stop(); }
 
+  // The display announces a finished frame: scan it out now rather than at the next refresh.
   void present(const Display &display) override {
     std::lock_guard<std::mutex> guard(lock_);
-    display.snapshot(frame_, width_, height_);
-    framePending_ = true;
+    display_ = &display;
     wakeLocked();
   }
 
@@ -74,7 +82,7 @@ class SdlWindow : public FrontEnd {
  private:
   enum class State { starting, running, failed, stopped };
 
-  // Wakes the SDL thread for a new frame or sound, once until it has looked. Under lock_.
+  // Wakes the SDL thread for a frame, a sound or the cursor, once until it has looked. Under lock_.
   void wakeLocked() {
     if (state_ != State::running || wakePending_) return;
     wakePending_ = true;
@@ -92,7 +100,12 @@ class SdlWindow : public FrontEnd {
       wake.type = wakeEvent_;
       SDL_PushEvent(&wake);
     }
-    thread_.join();
+    // The desktop's connection lost, Xlib ends the process from the SDL thread itself, whose
+    // exit handlers then close the display: that thread cannot wait for itself.
+    if (thread_.get_id() == std::this_thread::get_id())
+      thread_.detach();
+    else
+      thread_.join();
   }
 
   bool open() {
@@ -134,48 +147,71 @@ class SdlWindow : public FrontEnd {
   }
 
   void loop() {
-    SDL_Event event;
-    while (SDL_WaitEvent(&event)) {
-      if (event.type == wakeEvent_) {
-        if (!showFrame()) return;
+    Uint32 due = SDL_GetTicks();
+    for (;;) {
+      SDL_Event event;
+      const Uint32 now = SDL_GetTicks();
+      const int wait = SDL_TICKS_PASSED(now, due) ? 0 : static_cast<int>(due - now);
+      if (SDL_WaitEventTimeout(&event, wait)) {
+        if (event.type != wakeEvent_) {
+          handle(event);
+          continue;
+        }
+        if (!takeWake()) return;
         playPendingSound();
         showCursor();
+      } else if (!SDL_TICKS_PASSED(SDL_GetTicks(), due)) {
         continue;
       }
-      handle(event);
+      refresh();
+      due = SDL_GetTicks() + kRefreshMs;
     }
   }
 
-  // Puts the newest presented frame on the screen; false once the window is to close.
-  bool showFrame() {
+  // Clears the wake; false once the window is to close.
+  bool takeWake() {
+    std::lock_guard<std::mutex> guard(lock_);
+    wakePending_ = false;
+    return state_ != State::stopped;
+  }
+
+  // Scans the frame buffer out and puts it on the screen when it changed.
+  void refresh() {
+    const Display *display;
     {
       std::lock_guard<std::mutex> guard(lock_);
-      if (state_ == State::stopped) return false;
-      wakePending_ = false;
-      // A wake for a sound or the cursor alone keeps the frame shown: frame_ then holds an older one.
-      if (!framePending_) return true;
-      framePending_ = false;
-      shown_.swap(frame_);
-      shownWidth_ = width_;
-      shownHeight_ = height_;
+      display = display_;
     }
-    if (shownWidth_ <= 0 || shownHeight_ <= 0) return true;
-    if (!texture_ || textureWidth_ != shownWidth_ || textureHeight_ != shownHeight_) {
-      if (texture_) SDL_DestroyTexture(texture_);
-      texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, shownWidth_,
-                                   shownHeight_);
-      textureWidth_ = shownWidth_, textureHeight_ = shownHeight_;
-      // A new size (the first frame, or a turn of the screen): fit the window to it.
-      const int scale = scaleFor(shownWidth_, shownHeight_);
-      SDL_RenderSetLogicalSize(renderer_, shownWidth_, shownHeight_);
-      SDL_SetWindowSize(window_, shownWidth_ * scale, shownHeight_ * scale);
+    if (!display) return;
+    int width, height;
+    display->snapshot(scanned_, width, height);
+    if (width <= 0 || height <= 0) return;
+    const bool resized = !texture_ || textureWidth_ != width || textureHeight_ != height;
+    if (!resized && scanned_ == shown_) return;
+    shown_.swap(scanned_);
+    if (resized) fitTo(width, height);
+    if (texture_) SDL_UpdateTexture(texture_, nullptr, shown_.data(), width * 2);
+    redraw();
+  }
+
+  // A new size (the first frame, or a turn of the screen): a texture of that size, and the
+  // window scaled to it, centred on the desktop and wholly on it, shown once it has its size.
+  void fitTo(int width, int height) {
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
+    textureWidth_ = width, textureHeight_ = height;
+    SDL_Rect room;
+    const bool known = SDL_GetDisplayUsableBounds(std::max(SDL_GetWindowDisplayIndex(window_), 0), &room) == 0;
+    const int scale = scaleFor(width, height, known ? &room : nullptr);
+    SDL_RenderSetLogicalSize(renderer_, width, height);
+    SDL_SetWindowSize(window_, width * scale, height * scale);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN)) {
       SDL_ShowWindow(window_);
+      // Without a window manager nobody gives the new window the keyboard; with one, this asks
+      // it to: keys reach the program from the first second either way.
+      SDL_RaiseWindow(window_);
     }
-    if (texture_) SDL_UpdateTexture(texture_, nullptr, shown_.data(), shownWidth_ * 2);
-    SDL_RenderClear(renderer_);
-    if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
-    return true;
   }
 
   // The newest sound replaces the one playing. A desktop without sound (no audio device)
@@ -233,11 +269,19 @@ class SdlWindow : public FrontEnd {
         break;
       }
       case SDL_MOUSEBUTTONDOWN:
-      case SDL_MOUSEBUTTONUP:
-        if (event.button.button == SDL_BUTTON_LEFT && textureWidth_ > 0)
-          tap(std::clamp(event.button.x, 0, textureWidth_ - 1), std::clamp(event.button.y, 0, textureHeight_ - 1),
-              event.type == SDL_MOUSEBUTTONDOWN);
+      case SDL_MOUSEBUTTONUP: {
+        if (event.button.button != SDL_BUTTON_LEFT || textureWidth_ <= 0) break;
+        const bool down = event.type == SDL_MOUSEBUTTONDOWN;
+        // A click while the home screen is up brings the program back, as a click on a desktop
+        // program's window does; that click (down and up) is no tap.
+        if (down) clickBringsBack_ = !displayHeld();
+        if (clickBringsBack_) {
+          if (down) userAction(InputEvent::activate);
+          break;
+        }
+        tap(std::clamp(event.button.x, 0, textureWidth_ - 1), std::clamp(event.button.y, 0, textureHeight_ - 1), down);
         break;
+      }
       case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) userAction(InputEvent::activate);
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) userAction(InputEvent::deactivate);
@@ -264,23 +308,21 @@ class SdlWindow : public FrontEnd {
   std::string error_;
   uint32_t wakeEvent_ = 0;
   bool wakePending_ = false;       // under lock_
-  std::vector<uint16_t> frame_;    // the newest presented frame, under lock_
-  bool framePending_ = false;      // frame_ is newer than the one shown, under lock_
+  const Display *display_ = nullptr;  // the display scanned out, known from its first present(); under lock_
   std::vector<uint8_t> sound_;     // the newest sound to play, under lock_
   bool soundPending_ = false;      // under lock_
   bool waitCursor_ = false;        // the handset's wait cursor is up, under lock_
-  int width_ = 0, height_ = 0;     // its size, under lock_
   // The SDL thread's own.
   SDL_Window *window_ = nullptr;
   SDL_Renderer *renderer_ = nullptr;
   SDL_Texture *texture_ = nullptr;
   SDL_Cursor *busyCursor_ = nullptr;
   int textureWidth_ = 0, textureHeight_ = 0;
+  bool clickBringsBack_ = false;  // the button went down while the home screen was up
   SDL_AudioDeviceID audio_ = 0;
   SDL_AudioSpec audioSpec_{};
   bool audioMissing_ = false;
-  std::vector<uint16_t> shown_;
-  int shownWidth_ = 0, shownHeight_ = 0;
+  std::vector<uint16_t> shown_, scanned_;  // the picture on the screen, and the newest scan
 };
 
 }  // namespace

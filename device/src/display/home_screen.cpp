@@ -72,6 +72,11 @@ class Shell {
     changed_.notify_all();
   }
 
+  bool held() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return held_;
+  }
+
   void freeze(bool frozen) {
     {
       std::lock_guard<std::mutex> guard(lock_);
@@ -149,6 +154,7 @@ DISPLAY_HARDWARE void drawHomeScreen(uint16_t *pixels, int width, int height, ui
 void startHomeScreen() { shell().start(); }
 void stopHomeScreen() { shell().stop(); }
 void holdDisplay(bool held) { shell().hold(held); }
+bool displayHeld() { return shell().held(); }
 void freezeHomeScreen(bool frozen) { shell().freeze(frozen); }
 
 }  // namespace device
