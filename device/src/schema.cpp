@@ -1,5 +1,6 @@
 #include "schema.h"
 
+#include "camera/sources.h"
 #include "microphone/backends.h"
 
 #include <cctype>
@@ -121,6 +122,10 @@ std::string camera(const std::string &v) {
   return "expected vendor, lcm, dsc, directshow or none, found \"" + v + "\"";
 }
 
+std::string mounting(const std::string &v) {
+  return v == "0" || v == "1" || v == "2" || v == "3" ? std::string() : "expected 0, 1, 2 or 3, found \"" + v + "\"";
+}
+
 std::string registry(const std::string &v) {
   RegistryDefault entry;
   return parseRegistryDefault(v, entry);
@@ -152,6 +157,11 @@ const KeyRule keys[] = {
     {"display_orientations", false, anyText},  // the orientations the panel offers, e.g. "0 90 270"
     {"system_library", true, systemLibrary, folded},  // a library in "\Windows"
     {"camera", true, camera, asGiven},
+    {"camera_native", false, size},      // the largest mode streamed without a warm-up
+    {"camera_largest", false, size},     // the largest mode
+    {"camera_rate", false, number},      // frames per second
+    {"camera_mounting", false, mounting},  // the mounting setting that shows the picture upright
+    {"camera_picture", false, checkPictureSource},  // scene, bars, file:PATH, webcam[:DEVICE]
     {"storage_card", true, anyText, storageCardName},      // "Name, capacity"
     {"memory", false, number},                             // capacity of the device's own memory
     {"registry", true, registry, registryValueName},       // "[KEY] "name"=value"

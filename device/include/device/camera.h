@@ -65,7 +65,8 @@ struct SensorControls {
   bool flash = false;       // the flash light is on: the scene is brighter
 };
 
-// What a delivered picture carries in its frame stamp (tests/ has the decoder).
+// What a delivered picture carries in its frame stamp (device/frame_stamp.h has its layout,
+// tests/support/stamp.h the reader).
 struct FrameStamp {
   uint32_t frame;  // the sensor's picture count since it was made, from 1
   uint32_t ms;     // the handset clock at the capture, microphoneClock() (low 32 bits)
@@ -100,7 +101,8 @@ class Sensor {
   // sensor cannot serve (unknown format, an empty or outlying crop, a mode above the largest).
   static size_t frameBytes(const SensorRequest &request);
   // Takes one picture into out[0, capacity): the bytes written, 0 when the request cannot be
-  // served or does not fit. Safe to call from several threads at once.
+  // served or does not fit. Rows run top down in every format. Safe to call from several threads
+  // at once.
   size_t capture(const SensorRequest &request, uint8_t *out, size_t capacity, FrameStamp *stamp = nullptr);
 
  private:
