@@ -205,3 +205,31 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller,
                                 PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFree);
 BOOL WINAPI FindClose(HANDLE search);
 }
+
+// ---- Device manager: the drivers the handset has loaded.
+typedef struct _DEVMGR_DEVICE_INFORMATION {
+  DWORD dwSize;  // set to sizeof before the call
+  HANDLE hDevice;
+  HANDLE hParentDevice;
+  WCHAR szLegacyName[6];  // "CAM1:"
+  WCHAR szDeviceKey[MAX_PATH];
+  WCHAR szDeviceName[MAX_PATH];
+  WCHAR szBusName[MAX_PATH];
+} DEVMGR_DEVICE_INFORMATION, *PDEVMGR_DEVICE_INFORMATION;
+static_assert(sizeof(DEVMGR_DEVICE_INFORMATION) == (sizeof(void *) == 8 ? 1600 : 1584));
+
+typedef enum _DeviceSearchType {
+  DeviceSearchByLegacyName,
+  DeviceSearchByDeviceName,
+  DeviceSearchByBusName,
+  DeviceSearchByGuid,  // pvSearchParam: the device class GUID
+  DeviceSearchByParent
+} DeviceSearchType;
+
+extern "C" {
+// The first device that matches; INVALID_HANDLE_VALUE with ERROR_NO_MORE_ITEMS when none does.
+// Name searches take the exact name (compared without case) or "*". dwSize must be at least
+// sizeof(DEVMGR_DEVICE_INFORMATION) (ERROR_INVALID_PARAMETER). Close the search with FindClose.
+HANDLE WINAPI FindFirstDevice(DeviceSearchType searchType, LPCVOID searchParam, PDEVMGR_DEVICE_INFORMATION info);
+BOOL WINAPI FindNextDevice(HANDLE search, PDEVMGR_DEVICE_INFORMATION info);
+}

@@ -20,6 +20,9 @@ class KernelObject {
   virtual ~KernelObject() = default;
 };
 
+// A search handle (storage cards, devices) that FindClose ends.
+class Search : public KernelObject {};
+
 // Woken with every Waitable's `changed`: a wait on several objects blocks on this one.
 extern std::condition_variable anyChanged;
 
