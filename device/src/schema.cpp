@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "device/regtext.h"
@@ -143,6 +144,33 @@ std::string registryValueName(const std::string &v) {
   return regtext::fold(entry.key) + (entry.value ? "\n" + regtext::fold(entry.value->name) : "");
 }
 
+// ---- The DirectShow camera (the capture filter and the device search)
+
+// "CAM1:": three letters, a digit, a colon.
+std::string dshowDevice(const std::string &v) {
+  if (v.size() != 5 || !std::isalpha((unsigned char)v[0]) || !std::isalpha((unsigned char)v[1]) ||
+      !std::isalpha((unsigned char)v[2]) || !std::isdigit((unsigned char)v[3]) || v[4] != ':')
+    return "expected a driver name such as CAM1:, found \"" + v + "\"";
+  return {};
+}
+
+// "WIDTHxHEIGHT SUBTYPE [videoinfo|videoinfo2|short]"; a negative height is a bottom-up picture.
+std::string dshowFormat(const std::string &v) {
+  std::string what = "expected WIDTHxHEIGHT UYVY|YUY2|YV12|I420|RGB565 [videoinfo|videoinfo2|short], found \"" + v + "\"";
+  char size[32] = {}, subtype[16] = {}, block[16] = {};
+  int n = std::sscanf(v.c_str(), "%31s %15s %15s", size, subtype, block);
+  if (n < 2) return what;
+  int w = 0, h = 0;
+  char extra = 0;
+  if (std::sscanf(size, "%dx%d%c", &w, &h, &extra) != 2 || w <= 0 || w > 4096 || h == 0 || h > 4096 || h < -4096)
+    return what;
+  std::string st = subtype;
+  if (st != "UYVY" && st != "YUY2" && st != "YV12" && st != "I420" && st != "RGB565") return what;
+  std::string b = n == 3 ? block : "videoinfo";
+  if (b != "videoinfo" && b != "videoinfo2" && b != "short") return what;
+  return {};
+}
+
 const KeyRule keys[] = {
     {"description", false, anyText},
     {"oem_info", false, anyText},            // SPI_GETOEMINFO; absent: the call fails
@@ -167,6 +195,9 @@ const KeyRule keys[] = {
     {"registry", true, registry, registryValueName},       // "[KEY] "name"=value"
     {"microphone", false, checkMicrophone},  // yes (tone), no (none), tone, counter, wav:FILE, alsa[:PCM]
     {"touch_screen", false, flag},
+    {"dshow_device", false, dshowDevice},          // the camera's driver name, "CAM1:"
+    {"dshow_capture", true, dshowFormat, asGiven},  // a capability of the capture pin, in order
+    {"dshow_still", true, dshowFormat, asGiven},    // a capability of the still pin; none: no still pin
 };
 
 }  // namespace

@@ -11,6 +11,17 @@
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
 #define STILL_ACTIVE 0x00000103u
+#define MAXIMUM_WAIT_OBJECTS 64
+
+// A recursive lock owned by one thread at a time. The fields are the handset's; hCrit holds the
+// platform's lock.
+typedef struct CRITICAL_SECTION {
+  unsigned int LockCount;  // how often the owner has entered
+  HANDLE OwnerThread;      // the owner's thread id, null when free
+  HANDLE hCrit;
+  DWORD needtrap;
+  DWORD dwContentions;     // how often an Enter found it owned by another thread
+} CRITICAL_SECTION, *LPCRITICAL_SECTION, *PCRITICAL_SECTION;
 
 // The handset's eight thread priorities: 0 runs first, 7 last.
 #define THREAD_PRIORITY_TIME_CRITICAL 0
@@ -59,8 +70,9 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES attributes, DWORD stackSize,
 BOOL WINAPI SetThreadPriority(HANDLE thread, int priority);
 int WINAPI GetThreadPriority(HANDLE thread);
 DWORD WINAPI GetCurrentThreadId(void);
-// Cooperative: marks the thread, whose next WaitForSingleObject or Sleep ends it (the stack
-// unwinds to the thread's start); a thread that never waits runs to its end. The handle stays
+// Cooperative: marks the thread, whose next WaitForSingleObject, WaitForMultipleObjects or Sleep
+// ends it (the stack unwinds to the thread's start); a thread that never waits runs to its end.
+// On the handset the thread ends wherever it is, at once. The handle stays
 // valid until CloseHandle.
 BOOL WINAPI TerminateThread(HANDLE thread, DWORD exitCode);
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
@@ -70,8 +82,25 @@ void WINAPI Sleep(DWORD milliseconds);
 // opening an existing name sets ERROR_ALREADY_EXISTS and ignores manualReset and initialState.
 HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
                            LPCWSTR name);
-// Waits on an event or a thread handle (signalled when the thread has ended).
+// Waits on an event, a semaphore or a thread handle (signalled when the thread has ended).
 DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+// WAIT_OBJECT_0 + the index of the lowest signalled object (waitAll FALSE; that object alone is
+// taken), or WAIT_OBJECT_0 once all are signalled together (waitAll TRUE; all are taken).
+// 1 to MAXIMUM_WAIT_OBJECTS valid handles, else WAIT_FAILED.
+DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds);
+
+// Unnamed only (a name fails with ERROR_NOT_SUPPORTED). 0 <= initialCount <= maximumCount, 0 < maximumCount.
+HANDLE WINAPI CreateSemaphoreW(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LONG maximumCount,
+                               LPCWSTR name);
+// Fails, changing nothing, when the count would pass the maximum.
+BOOL WINAPI ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount);
+
+// Entering is not a wait point of the cooperative TerminateThread (see critsec.cpp).
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
+BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
 
 // Starts the handset program in the file `image` (a handset path) with `commandLine` (without
 // the program's name) as its command line. The arguments the handset does not support must be
@@ -175,4 +204,32 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR path);
 BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller,
                                 PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFree);
 BOOL WINAPI FindClose(HANDLE search);
+}
+
+// ---- Device manager: the drivers the handset has loaded.
+typedef struct _DEVMGR_DEVICE_INFORMATION {
+  DWORD dwSize;  // set to sizeof before the call
+  HANDLE hDevice;
+  HANDLE hParentDevice;
+  WCHAR szLegacyName[6];  // "CAM1:"
+  WCHAR szDeviceKey[MAX_PATH];
+  WCHAR szDeviceName[MAX_PATH];
+  WCHAR szBusName[MAX_PATH];
+} DEVMGR_DEVICE_INFORMATION, *PDEVMGR_DEVICE_INFORMATION;
+static_assert(sizeof(DEVMGR_DEVICE_INFORMATION) == (sizeof(void *) == 8 ? 1600 : 1584));
+
+typedef enum _DeviceSearchType {
+  DeviceSearchByLegacyName,
+  DeviceSearchByDeviceName,
+  DeviceSearchByBusName,
+  DeviceSearchByGuid,  // pvSearchParam: the device class GUID
+  DeviceSearchByParent
+} DeviceSearchType;
+
+extern "C" {
+// The first device that matches; INVALID_HANDLE_VALUE with ERROR_NO_MORE_ITEMS when none does.
+// Name searches take the exact name (compared without case) or "*". dwSize must be at least
+// sizeof(DEVMGR_DEVICE_INFORMATION) (ERROR_INVALID_PARAMETER). Close the search with FindClose.
+HANDLE WINAPI FindFirstDevice(DeviceSearchType searchType, LPCVOID searchParam, PDEVMGR_DEVICE_INFORMATION info);
+BOOL WINAPI FindNextDevice(HANDLE search, PDEVMGR_DEVICE_INFORMATION info);
 }

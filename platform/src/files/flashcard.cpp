@@ -1,4 +1,4 @@
-// The storage-card enumeration over the profile's cards, and FindClose.
+// The storage-card enumeration over the profile's cards, and FindClose (of every search).
 #include <sys/stat.h>
 
 #include <cstring>
@@ -11,7 +11,7 @@
 namespace platform {
 namespace {
 
-class CardSearch : public KernelObject {
+class CardSearch : public Search {
  public:
   std::vector<StorageCard> cards;
   size_t next = 0;
@@ -79,7 +79,7 @@ extern "C" BOOL WINAPI FindClose(HANDLE handle) {
   std::shared_ptr<KernelObject> released;
   {
     std::lock_guard<std::mutex> guard(kernelLock);
-    if (!handleObjectLocked<CardSearch>(handle)) {
+    if (!handleObjectLocked<Search>(handle)) {
       SetLastError(ERROR_INVALID_HANDLE);
       return FALSE;
     }

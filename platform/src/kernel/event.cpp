@@ -50,7 +50,7 @@ class Event : public Waitable {
       word().store(state ? 1 : 0);
     else
       local = state;
-    if (state) changed.notify_all();
+    if (state) notifyChanged();
   }
 
   // Maps the handset-wide state of `name`; false (the event stays this process's own) when the
@@ -98,8 +98,6 @@ std::unordered_map<std::u16string, std::weak_ptr<Event>> namedEvents;
 void forgetClosedNamesLocked() {
   std::erase_if(namedEvents, [](const auto &entry) { return entry.second.expired(); });
 }
-
-constexpr auto kPollInterval = std::chrono::milliseconds(5);
 
 }  // namespace
 }  // namespace platform

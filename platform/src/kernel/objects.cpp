@@ -5,6 +5,7 @@
 namespace platform {
 
 std::mutex kernelLock;
+std::condition_variable anyChanged;
 
 namespace {
 

@@ -20,10 +20,20 @@ class KernelObject {
   virtual ~KernelObject() = default;
 };
 
-// An object WaitForSingleObject accepts. State changes notify `changed`.
+// A search handle (storage cards, devices) that FindClose ends.
+class Search : public KernelObject {};
+
+// Woken with every Waitable's `changed`: a wait on several objects blocks on this one.
+extern std::condition_variable anyChanged;
+
+// An object WaitForSingleObject accepts. State changes call notifyChanged().
 class Waitable : public KernelObject {
  public:
   std::condition_variable changed;
+  void notifyChanged() {
+    changed.notify_all();
+    anyChanged.notify_all();
+  }
   virtual bool signalled() const = 0;
   // Ends a wait when signalled, taking what the wait takes (an auto-reset event resets).
   virtual bool acquire() { return signalled(); }
@@ -68,6 +78,9 @@ template <class T>
 std::shared_ptr<T> handleObjectLocked(HANDLE handle) {
   return std::dynamic_pointer_cast<T>(findHandleLocked(handle));
 }
+
+// How often a wait looks again at an object whose state another process may change.
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
 
 using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 // No deadline for INFINITE, else now + milliseconds.

@@ -41,7 +41,7 @@ void reap(std::shared_ptr<Process> process) {
   std::lock_guard<std::mutex> guard(kernelLock);
   process->finished = true;
   process->exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  process->changed.notify_all();
+  process->notifyChanged();
 }
 
 DWORD spawnError(int error) {

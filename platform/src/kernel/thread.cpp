@@ -30,7 +30,7 @@ void *runThread(void *argument) {
     std::lock_guard<std::mutex> guard(kernelLock);
     thread->finished = true;
     thread->exitCode = code;
-    thread->changed.notify_all();
+    thread->notifyChanged();
   }
   self.reset();
   return nullptr;
