@@ -116,7 +116,9 @@ class Graph : public ComFixture {
   }
   void TearDown() override {
     if (control) control->Release();
-    if (graph) EXPECT_EQ(graph->Release(), 0u);
+    if (graph) {
+      EXPECT_EQ(graph->Release(), 0u);
+    }
     // The graph let its filters go: ours are the last references.
     EXPECT_EQ(source->Release(), 0u);
     EXPECT_EQ(renderer->Release(), 0u);
