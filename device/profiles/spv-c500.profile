@@ -15,6 +15,7 @@ camera_largest = 640x480
 camera_native = 352x288
 camera_rate = 15
 camera_mounting = 1
+camera_chroma_swapped = yes
 system_library = HTCcamera.dll
 system_library = JPEGENC.dll
 storage_card = Storage Card, 256M

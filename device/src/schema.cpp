@@ -189,6 +189,7 @@ const KeyRule keys[] = {
     {"camera_largest", false, size},     // the largest mode
     {"camera_rate", false, number},      // frames per second
     {"camera_mounting", false, mounting},  // the mounting setting that shows the picture upright
+    {"camera_chroma_swapped", false, flag},  // the sensor delivers U and V the other way round
     {"camera_picture", false, checkPictureSource},  // scene, bars, file:PATH, webcam[:DEVICE]
     {"storage_card", true, anyText, storageCardName},      // "Name, capacity"
     {"memory", false, number},                             // capacity of the device's own memory

@@ -2,7 +2,7 @@
 // which frame it is and when it was taken, whatever the program did to it afterwards.
 //
 // Where it sits: a grid of 10 × 8 square cells centred on the delivered picture, a cell being
-// 1/16 of the picture's shorter side, on a dark frame half a cell wide. Cell (column, row) holds
+// 1/24 of the picture's shorter side but at least 6 pixels, on a dark frame half a cell wide. Cell (column, row) holds
 // bit row × 10 + column: light (luma 235) for 1, dark (luma 16) for 0, chroma neutral, so grey
 // pictures and a swap of U and V leave it alone. It is drawn after the camera's controls.
 // Bits 0-31: the frame count, least significant first; 32-63: the handset clock's ms; 64-79: a
@@ -25,7 +25,8 @@ struct StampGeometry {
   double cell, left, top;
 };
 inline StampGeometry stampGeometry(int width, int height) {
-  const double cell = (width < height ? width : height) / 16.0;
+  const double shorter = width < height ? width : height;
+  const double cell = shorter / 24 > 6 ? shorter / 24 : 6;
   return {cell, width / 2.0 - kStampColumns * cell / 2, height / 2.0 - kStampRows * cell / 2};
 }
 
