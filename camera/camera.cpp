@@ -5,6 +5,7 @@
 #include "camera/camera_options.h"
 #include "camera/geometry.h"
 #include "camera/screen_source.h"
+#include "camera/vendor_source.h"
 #include "capture/encoder.h"
 #include "pipeline/preview.h"
 
@@ -31,13 +32,11 @@ constexpr int32_t kProp5Probe = 120;
 
 // The table of each kind. The camera sources fill their rows as they are built; a handset
 // whose kind has no table yet runs on the screen source.
-const SourceOps *const kSourceTables[] = {&ScreenSource, nullptr, nullptr, nullptr, nullptr};
+const SourceOps *const kSourceTables[] = {&ScreenSource, nullptr, nullptr, &VendorCameraSource, nullptr};
 static_assert(sizeof(kSourceTables) / sizeof(kSourceTables[0]) == SOURCE_DIRECTSHOW + 1);
 
 // The record handed to Start; sources may keep its address while their stream runs.
 StreamParams s_params;
-
-uint32_t IgnoreFrame(void *, void *, uint32_t) { return 1; }
 
 Camera &Cam() { return g_App.camera; }
 const SourceOps &Ops() { return *g_App.camera.ops; }
@@ -98,6 +97,8 @@ bool SameFrame(const CaptureGeometry &a, const CaptureGeometry &b) {
 }
 
 }  // namespace
+
+uint32_t NoFrameCallback(void *, uint32_t) { return 1; }
 
 SourceKind ChooseSource(const DeviceRecord &device, bool screenCapture) {
   if (screenCapture) return SOURCE_SCREEN;
@@ -232,7 +233,7 @@ uint32_t StartStream() {
   s_params.one = 1;
   s_params.displayBottom = 239;
   s_params.displayRight = 319;
-  s_params.callback = IgnoreFrame;
+  s_params.callback = NoFrameCallback;
   s_params.kind = kind;
 
   if (Ops().SetFormat) {

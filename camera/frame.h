@@ -78,7 +78,9 @@ enum StreamKind : uint32_t {
 
 // The record the Camera builds for a source's Start operation. The vendor library reads the
 // whole record; the frame callback slot is a native pointer here (the handset's word).
-typedef uint32_t (*StreamCallback)(void *context, void *frame, uint32_t size);
+typedef uint32_t (*StreamCallback)(void *frame, uint32_t size);
+// The record's callback until a source puts its own there: does nothing and returns 1.
+uint32_t NoFrameCallback(void *frame, uint32_t size);
 struct StreamParams {
   uint32_t exposure;  // odd: the flash fires with this stream
   uint32_t captureWidth;

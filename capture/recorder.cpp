@@ -1,9 +1,17 @@
 #include "capture/recorder.h"
 
+#include <htccamera.h>
+
 #include <cstring>
 #include <new>
 
 #include "app/appstate.h"
+
+// The camera library reads the recording record as its own.
+static_assert(sizeof(CameraRecordParams) == sizeof(CAMERA_MPEG_INFO));
+static_assert(offsetof(CameraRecordParams, name) == offsetof(CAMERA_MPEG_INFO, szName));
+static_assert(offsetof(CameraRecordParams, progress) == offsetof(CAMERA_MPEG_INFO, pfnProgress));
+static_assert(offsetof(CameraRecordParams, height) == offsetof(CAMERA_MPEG_INFO, dwHeight));
 
 namespace {
 
@@ -11,8 +19,6 @@ constexpr int kFirstSoundTries = 501;
 
 // The recording whose progress the camera library reports.
 std::atomic<Recorder *> progressRecorder{nullptr};
-
-uint32_t IgnoreFrame(void *, void *, uint32_t) { return 1; }
 
 uint32_t CallOp(SourceOp op, uintptr_t a = 0, uintptr_t b = 0, uintptr_t c = 0, uintptr_t d = 0) {
   return op ? op(a, b, c, d) : 0;
@@ -72,7 +78,7 @@ int StartCameraRecording(Recorder *r) {
   s.displayRight = 319;
   s.warmUp[0] = 8;
   s.warmUp[1] = 8;
-  s.callback = &IgnoreFrame;
+  s.callback = &NoFrameCallback;
   s.kind = STREAM_VIDEO_RECORD;
   if (!CallOp(ops->Start, reinterpret_cast<uintptr_t>(&s), 319, height - 1, 0)) return 0;
   camera.streaming = 1;

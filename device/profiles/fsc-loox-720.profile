@@ -15,6 +15,7 @@ camera_largest = 1280x960
 camera_native = 1280x960
 camera_rate = 15
 camera_mounting = 0
+camera_range = 5 0-255 120
 system_library = HTCcamera.dll
 storage_card = Storage Card, 1G
 storage_card = CF Card, 1G

@@ -15,6 +15,7 @@ camera_largest = 1600x1200
 camera_native = 1600x1200
 camera_rate = 15
 camera_mounting = 2
+camera_jpeg = yes
 camera_chroma_swapped = yes
 system_library = HTCcamera.dll
 system_library = JPEGENC.dll

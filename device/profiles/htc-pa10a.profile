@@ -15,6 +15,7 @@ camera_largest = 1280x1024
 camera_native = 1280x1024
 camera_rate = 15
 camera_mounting = 0
+camera_range = 5 0-255 120
 system_library = HTCcamera.dll
 system_library = JPEGENC.dll
 storage_card = Storage Card, 1G

@@ -15,6 +15,7 @@ camera_largest = 1280x1024
 camera_native = 640x480
 camera_rate = 15
 camera_mounting = 2
+camera_range = 5 0-255 120
 camera_chroma_swapped = yes
 system_library = HTCcamera.dll
 system_library = JPEGENC.dll

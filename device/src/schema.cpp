@@ -127,6 +127,18 @@ std::string mounting(const std::string &v) {
   return v == "0" || v == "1" || v == "2" || v == "3" ? std::string() : "expected 0, 1, 2 or 3, found \"" + v + "\"";
 }
 
+// "ID MIN-MAX NEUTRAL": the values a property of the vendor camera library accepts, and the one
+// that leaves the picture as it is.
+std::string cameraRange(const std::string &v) {
+  int id = 0, low = 0, high = 0, neutral = 0;
+  char extra = 0;
+  if (std::sscanf(v.c_str(), "%d %d-%d %d %c", &id, &low, &high, &neutral, &extra) != 4 || id < 4 || id > 9 ||
+      low < 0 || high <= low || high > 255 || neutral < low || neutral > high)
+    return "expected a property 4 to 9 and its values, such as \"5 0-255 120\", found \"" + v + "\"";
+  return {};
+}
+std::string cameraRangeId(const std::string &v) { return v.substr(0, v.find(' ')); }
+
 std::string registry(const std::string &v) {
   RegistryDefault entry;
   return parseRegistryDefault(v, entry);
@@ -191,6 +203,8 @@ const KeyRule keys[] = {
     {"camera_mounting", false, mounting},  // the mounting setting that shows the picture upright
     {"camera_chroma_swapped", false, flag},  // the sensor delivers U and V the other way round
     {"camera_picture", false, checkPictureSource},  // scene, bars, file:PATH, webcam[:DEVICE]
+    {"camera_range", true, cameraRange, cameraRangeId},  // a vendor library property's values
+    {"camera_jpeg", false, flag},  // the camera compresses its pictures itself ("IJPG")
     {"storage_card", true, anyText, storageCardName},      // "Name, capacity"
     {"memory", false, number},                             // capacity of the device's own memory
     {"registry", true, registry, registryValueName},       // "[KEY] "name"=value"

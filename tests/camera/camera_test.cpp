@@ -328,7 +328,7 @@ TEST_F(CameraTest, TheStreamRecordFollowsTheGeometry) {
   EXPECT_EQ(p.displayBottom, 239u);
   EXPECT_EQ(p.displayRight, 319u);
   ASSERT_NE(p.callback, nullptr);
-  EXPECT_EQ(p.callback(nullptr, nullptr, 0), 1u);
+  EXPECT_EQ(p.callback(nullptr, 0), 1u);
   EXPECT_EQ(StartStream(), 1u);  // already streaming
   EXPECT_EQ(fake.calls.size(), 2u);
 
