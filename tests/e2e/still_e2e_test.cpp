@@ -15,6 +15,8 @@
 
 #include "device/home_screen.h"
 #include "tests/capture_still/pictures.h"
+#include "tests/support/screenshots.h"
+#include "tests/support/stamp.h"
 
 namespace fs = std::filesystem;
 
@@ -102,9 +104,11 @@ class StillE2e : public ::testing::Test {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
   }
 
-  // A shipped profile with extra lines.
-  void profile(const std::string &name, const std::string &extra = "") {
-    std::ifstream in(std::string(PELKAVO_PROFILES) + "/" + name + ".profile");
+  // A shipped profile with extra lines; without its camera library the handset shows the colour bars.
+  void profile(const std::string &name, const std::string &extra = "", bool cameraLibrary = true) {
+    std::string shipped = std::string(PELKAVO_PROFILES) + "/" + name + ".profile";
+    if (!cameraLibrary) shipped = WithoutCameraLibrary(shipped, (base_ / "bars.profile").string());
+    std::ifstream in(shipped);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
     const fs::path path = base_ / (name + ".profile");
     std::ofstream(path) << text << "\n" << extra;
@@ -157,7 +161,7 @@ TEST_F(StillE2e, ColourBarsOnEveryEncoderPath) {
     env_.erase("HANDSET_PROGRAM_DIR");
     program_ = PELKAVO_PROGRAM_DIR;
     if (!c.tarnjpgInProgramDirectory) withoutTarnjpg();
-    profile(c.profile);
+    profile(c.profile, "", false);
     const fs::path shot = base_ / "shot.jpg";
     fs::remove(shot);
     // The capture ran, whether or not a picture could be encoded.
@@ -173,6 +177,35 @@ TEST_F(StillE2e, ColourBarsOnEveryEncoderPath) {
     EXPECT_EQ(d.width, c.width);
     EXPECT_EQ(d.height, c.height);
     EXPECT_EQ(BarReport(d, c.swapped, c.reversed), "");
+  }
+}
+
+// The vendor camera library's handsets of each kind take the camera's picture at the largest size
+// of their model's size row: a stamped frame of the moving scene, not the colour bars.
+TEST_F(StillE2e, CameraPicturesThroughTheVendorLibrary) {
+  const struct {
+    const char *profile;
+    int width, height;
+  } cases[] = {
+      {"htc-wizard", 1280, 1024},  // ModelCode 5, warm-up above its 640 x 480 sensor
+      {"spv-c550", 1280, 1024},    // ModelCode 9, a Smartphone
+      {"htc-hermes", 1600, 1200},  // ModelCode 11, JPEG frames from the camera
+      {"htc-pm300", 1600, 1200},   // ModelCode 4
+      {"spv-c500", 640, 480},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.profile);
+    profile(c.profile);
+    const fs::path shot = base_ / "camera.jpg";
+    fs::remove(shot);
+    ASSERT_EQ(run("-f " + shot.string()), 1);
+    const std::vector<uint8_t> jpeg = read(shot);
+    const Decoded d = Decode(jpeg);
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.width, c.width);
+    EXPECT_EQ(d.height, c.height);
+    EXPECT_TRUE(ReadFrameStampFromJpeg(jpeg).has_value()) << "no frame stamp: not the camera's picture";
+    EXPECT_NE(BarReport(d, false, false), "") << "the colour bars";
   }
 }
 

@@ -114,6 +114,17 @@ class Interactive : public ::testing::Test {
     return fs::exists(file);
   }
 
+  // A shipped profile with extra lines and the program's settings stored (setting number → row).
+  void UseProfile(const std::string &name, const std::string &extra, const std::map<int, int> &settings) {
+    std::ifstream in(std::string(PELKAVO_PROFILES) + "/" + name + ".profile");
+    std::string stored;
+    for (int n = 0; n < 59; ++n) stored += (settings.count(n) ? std::to_string(settings.at(n)) : "-1") + ",";
+    profile_ = folder_ + "/" + name + ".profile";
+    std::ofstream(profile_) << in.rdbuf() << "\n" << extra
+                            << "registry = [HKEY_LOCAL_MACHINE\\Software\\Vendrasol\\Pelkavo] \"Settings\"=\""
+                            << stored << "\"\n";
+  }
+
   std::string folder_, root_;
   std::string profile_ = "asus-p525";
 };
@@ -293,6 +304,46 @@ TEST_F(Interactive, VideoPauseResumeKeepAndDiscard) {
                         "500 close\n");
   ASSERT_EQ(discarded.exitCode, 0) << discarded.output;
   EXPECT_EQ(Files(".avi"), videos);
+}
+
+// The camera's own recorder on the handset whose library compresses: an MP4 to a card whose name
+// the library's 8-bit name cannot hold (written under the temporary name, renamed when kept; the
+// pause ends it), then a 3GP; both with picture and sound for about the time recorded.
+TEST_F(Interactive, CameraRecordingsThroughTheVendorLibrary) {
+  constexpr int kCaptureMode = 23, kVideoFormat = 27, kVideoStorage = 29;
+  const struct {
+    int format;  // row of the model's video format list
+    int storage;
+    const char *extension, *video, *folder;
+  } cases[] = {
+      {1, 2, ".mp4", "mpeg4", "Карта памяти"},
+      {0, 0, ".3gp", "h263", "My Documents"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.extension);
+    UseProfile("htc-hermes", "storage_card = Карта памяти\n",
+               {{kCaptureMode, 1}, {kVideoFormat, c.format}, {kVideoStorage, c.storage}});
+    auto run = Play("2s key Action\n"  // record
+                    "4s key Action\n"  // the pause ends it: the page after the recording
+                    "1s key Action\n"  // keep
+                    "500 close\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const auto videos = Files(c.extension);
+    ASSERT_EQ(videos.size(), 1u) << run.output;
+    EXPECT_NE(videos[0].string().find(c.folder), std::string::npos) << videos[0];
+    EXPECT_FALSE(fs::exists(root_ + "/recvdo.temp"));
+    Probe probe = RunFfprobe(videos[0].string());
+    ASSERT_EQ(probe.exitCode, 0) << probe.errors;
+    const Fields *video = probe.stream("video");
+    const Fields *audio = probe.stream("audio");
+    ASSERT_NE(video, nullptr);
+    ASSERT_NE(audio, nullptr);
+    EXPECT_EQ(video->at("codec_name"), c.video);
+    EXPECT_EQ(audio->at("codec_name"), "aac");
+    EXPECT_NEAR(std::stod(video->at("duration")), 4, 1.5);
+    fs::remove_all(root_);  // a fresh handset: its registry takes the next settings
+    fs::create_directories(root_);
+  }
 }
 
 TEST_F(Interactive, SettingsSurviveARestartAndResetBringsTheDefaults) {
