@@ -13,6 +13,7 @@
 
 #include "media.h"
 #include "program.h"
+#include "tests/support/stamp.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -304,6 +305,49 @@ TEST_F(Interactive, VideoPauseResumeKeepAndDiscard) {
                         "500 close\n");
   ASSERT_EQ(discarded.exitCode, 0) << discarded.output;
   EXPECT_EQ(Files(".avi"), videos);
+}
+
+// A vendor handset's camera through the whole program: a photo of the camera's scene, an interval
+// series whose motion trigger fires on the moving scene and not on the static bars, an AVI.
+TEST_F(Interactive, CameraPhotoSeriesAndVideoOnAVendorHandset) {
+  constexpr int kMotionMode = 5, kMotionPercent = 7, kCaptureMode = 23, kShotInterval = 42;
+  UseProfile("htc-wizard", "", {});
+  auto photo = Play("2s key Action\n1s key Action\n500 close\n");
+  ASSERT_EQ(photo.exitCode, 0) << photo.output;
+  const auto pictures = Files(".jpg");
+  ASSERT_EQ(pictures.size(), 1u) << photo.output;
+  std::ifstream in(pictures[0], std::ios::binary);
+  EXPECT_TRUE(ReadFrameStampFromJpeg({std::istreambuf_iterator<char>(in), {}}).has_value()) << "not the camera's";
+  fs::remove_all(root_);
+
+  // One shot a second once the picture moved (2 % of the luma samples), for about seven seconds.
+  const std::map<int, int> series = {{kCaptureMode, 2}, {kShotInterval, 1}, {kMotionMode, 2}, {kMotionPercent, 1}};
+  size_t shots[2];
+  for (int bars = 0; bars < 2; ++bars) {
+    fs::create_directories(root_);
+    UseProfile("htc-wizard", bars ? "camera_picture = bars\n" : "", series);
+    auto run = Play("2s key Action\n10s key Action\n1s close\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    shots[bars] = Files(".jpg").size();
+    EXPECT_EQ(Serials(Files(".jpg")), Counting(shots[bars]));
+    fs::remove_all(root_);
+  }
+  EXPECT_GE(shots[0], 4u);
+  EXPECT_LE(shots[1], 1u);  // at most the first, compared with nothing
+
+  fs::create_directories(root_);
+  UseProfile("htc-wizard", "", {{kCaptureMode, 1}});
+  auto video = Play("2s key Action\n3s key Action\n1s key Down\n0 key Action\n500 close\n");
+  ASSERT_EQ(video.exitCode, 0) << video.output;
+  const auto videos = Files(".avi");
+  ASSERT_EQ(videos.size(), 1u) << video.output;
+  Probe probe = RunFfprobe(videos[0].string());
+  ASSERT_EQ(probe.exitCode, 0) << probe.errors;
+  ASSERT_NE(probe.stream("video"), nullptr);
+  ASSERT_NE(probe.stream("audio"), nullptr);
+  EXPECT_EQ(probe.stream("video")->at("codec_name"), "mjpeg");
+  EXPECT_NEAR(std::stod(probe.stream("video")->at("duration")), 3, 1);
+  EXPECT_EQ(DecodeErrors(videos[0].string()), "");
 }
 
 // The camera's own recorder on the handset whose library compresses: an MP4 to a card whose name
