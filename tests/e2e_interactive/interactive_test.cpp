@@ -351,31 +351,35 @@ TEST_F(Interactive, CameraPhotoSeriesAndVideoOnAVendorHandset) {
 }
 
 // The camera's own recorder on the handset whose library compresses: an MP4 to a card whose name
-// the library's 8-bit name cannot hold (written under the temporary name, renamed when kept; the
-// pause ends it), then a 3GP; both with picture and sound for about the time recorded.
+// the library's 8-bit name cannot hold (written under the temporary name, renamed when kept and
+// viewed), and a 3GP; the pause ends each, and each has picture and sound for about the time
+// recorded. (The library learns the kind from the name's extension only.)
 TEST_F(Interactive, CameraRecordingsThroughTheVendorLibrary) {
-  constexpr int kCaptureMode = 23, kVideoFormat = 27, kVideoStorage = 29;
+  constexpr int kCaptureMode = 23, kVideoFormat = 27, kVideoStorage = 29, kScreenOrientation = 35;
   const struct {
-    int format;  // row of the model's video format list
-    int storage;
-    const char *extension, *video, *folder;
+    int format, storage;  // rows of the model's video format list and of the storage list
+    const char *extension, *video, *folder, *keep;
+    bool viewed;
   } cases[] = {
-      {1, 2, ".mp4", "mpeg4", "Карта памяти"},
-      {0, 0, ".3gp", "h263", "My Documents"},
+      {1, 2, ".mp4", "mpeg4", "/Карта памяти/", "1s key Down\n0 key Action\n500 activate\n", true},
+      {0, 0, ".3gp", "h263", "/My Documents/", "1s key Action\n", false},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.extension);
     UseProfile("htc-hermes", "storage_card = Карта памяти\n",
-               {{kCaptureMode, 1}, {kVideoFormat, c.format}, {kVideoStorage, c.storage}});
+               // orientation 0, as the scripts' key names assume
+               {{kCaptureMode, 1}, {kVideoFormat, c.format}, {kVideoStorage, c.storage}, {kScreenOrientation, 0}});
     auto run = Play("2s key Action\n"  // record
-                    "4s key Action\n"  // the pause ends it: the page after the recording
-                    "1s key Action\n"  // keep
-                    "500 close\n");
+                    "4s key Action\n" +  // the pause ends it: the page after the recording
+                    std::string(c.keep) + "500 close\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const auto videos = Files(c.extension);
     ASSERT_EQ(videos.size(), 1u) << run.output;
     EXPECT_NE(videos[0].string().find(c.folder), std::string::npos) << videos[0];
     EXPECT_FALSE(fs::exists(root_ + "/recvdo.temp"));
+    const auto requests = ShellRequests();
+    ASSERT_EQ(requests.size(), c.viewed ? 1u : 0u);
+    if (c.viewed) EXPECT_EQ(requests[0].second, videos[0]);
     Probe probe = RunFfprobe(videos[0].string());
     ASSERT_EQ(probe.exitCode, 0) << probe.errors;
     const Fields *video = probe.stream("video");
