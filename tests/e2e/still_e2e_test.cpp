@@ -75,6 +75,25 @@ std::string BarReport(const Decoded &d, bool swapped, bool reversed) {
   return report;
 }
 
+// Whether a camera picture stands upright with its colours right: blue sky along the top, red
+// brick along the bottom of the scene.
+std::string SceneReport(const Decoded &d) {
+  auto band = [&](double top, int rgb[3]) {
+    long sum[3] = {0, 0, 0}, n = 0;
+    for (int y = int(top * d.height); y < int((top + 0.05) * d.height); ++y)
+      for (int x = d.width / 3; x < d.width * 2 / 3; ++x, ++n)
+        for (int c = 0; c < 3; ++c) sum[c] += d.rgb[(size_t(y) * d.width + x) * 3 + c];
+    for (int c = 0; c < 3; ++c) rgb[c] = int(sum[c] / std::max(n, 1L));
+  };
+  int sky[3], wall[3];
+  band(0.02, sky);
+  band(0.92, wall);
+  std::string report;
+  if (sky[2] < sky[0] + 40) report += "no blue sky at the top; ";
+  if (wall[0] < wall[2] + 40) report += "no red brick at the bottom; ";
+  return report;
+}
+
 class StillE2e : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -181,7 +200,7 @@ TEST_F(StillE2e, ColourBarsOnEveryEncoderPath) {
 }
 
 // The vendor camera library's handsets of each kind take the camera's picture at the largest size
-// of their model's size row: a stamped frame of the moving scene, not the colour bars.
+// of their model's size row: a stamped frame of the moving scene, upright and in its colours.
 TEST_F(StillE2e, CameraPicturesThroughTheVendorLibrary) {
   const struct {
     const char *profile;
@@ -192,6 +211,7 @@ TEST_F(StillE2e, CameraPicturesThroughTheVendorLibrary) {
       {"htc-hermes", 1600, 1200},  // ModelCode 11, JPEG frames from the camera
       {"htc-pm300", 1600, 1200},   // ModelCode 4
       {"spv-c500", 640, 480},
+      {"htc-pa10a", 1280, 1024},  // ModelCode 6, whose defaults turn the picture a half turn
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.profile);
@@ -206,6 +226,7 @@ TEST_F(StillE2e, CameraPicturesThroughTheVendorLibrary) {
     EXPECT_EQ(d.height, c.height);
     EXPECT_TRUE(ReadFrameStampFromJpeg(jpeg).has_value()) << "no frame stamp: not the camera's picture";
     EXPECT_NE(BarReport(d, false, false), "") << "the colour bars";
+    EXPECT_EQ(SceneReport(d), "");
   }
 }
 
