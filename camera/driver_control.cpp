@@ -64,10 +64,19 @@ void EndDriverThread() {
   SetEvent(c.run);
   if (WaitForSingleObject(c.threadExited, kHandshakeWait) != WAIT_OBJECT_0)
     WaitForSingleObject(c.threadExited, INFINITE);
+  if (c.thread) {
+    WaitForSingleObject(c.thread, INFINITE);
+    Close(c.thread);
+  }
   ResetEvent(c.threadExited);
   ResetEvent(c.run);
   c.quit = 0;
   c.started = false;
+}
+
+void AdoptDriverThread(HANDLE thread) {
+  SetThreadPriority(thread, THREAD_PRIORITY_NORMAL);
+  C().thread = thread;
 }
 
 bool DriverThreadQuit() { return C().quit != 0; }

@@ -14,6 +14,9 @@ struct DriverControl {
   HANDLE threadExited;   // auto-reset
   HANDLE streamStopped;  // auto-reset
   HANDLE run;            // manual reset
+  // The capture thread, kept (not closed at once) so that Close waits until it has really ended,
+  // not only answered: nothing it may still touch is freed under it.
+  HANDLE thread;
   // Written by the thread: it is inside its streaming loop and will answer a pause.
   std::atomic<uint8_t> streaming;
   // Main thread only: the run event was set since the thread last answered a pause.
@@ -32,8 +35,10 @@ void CloseDriverEvents();
 void PauseDriverThread();
 // Close's handshake: set quit and pause, set run, wait until the thread has ended (the answer may
 // take longer than the 1000 ms allowed for it, but nothing is freed under a running thread), reset
-// thread-exited and run, clear quit.
+// thread-exited and run, clear quit; the thread's handle is closed.
 void EndDriverThread();
+// Keeps the capture thread just started, at priority 3.
+void AdoptDriverThread(HANDLE thread);
 // Start's part: the thread may stream.
 void RunDriverThread();
 

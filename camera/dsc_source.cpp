@@ -99,8 +99,7 @@ uint32_t Open(uintptr_t, uintptr_t, uintptr_t, uintptr_t) {
     s.buffer.reset();
     return 0;
   }
-  SetThreadPriority(thread, THREAD_PRIORITY_NORMAL);
-  CloseHandle(thread);
+  AdoptDriverThread(thread);
   std::memset(s.record.head, 0, sizeof s.record.head);
   Command().bFixed = DSC_COMMAND_FIXED;
   s.record.frame = {s.buffer.get(), 0, FORMAT_UYVY, 0, 0};

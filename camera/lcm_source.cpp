@@ -79,8 +79,7 @@ uint32_t Open(uintptr_t word, uintptr_t, uintptr_t, uintptr_t) {
     s.device = device;
     thread = CreateThread(nullptr, 0, CaptureThread, nullptr, 0, nullptr);
     if (thread && Request(IOCTL_LCM_INITIALIZE, nullptr, 0, answer, sizeof *answer)) {
-      SetThreadPriority(thread, THREAD_PRIORITY_NORMAL);
-      CloseHandle(thread);
+      AdoptDriverThread(thread);
       SetKMode(TRUE);
       return 1;
     }
