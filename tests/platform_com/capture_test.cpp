@@ -371,27 +371,6 @@ TEST_F(Capture, TheStillTriggerDeliversOneStillAtTheStillFormat) {
   ASSERT_EQ(control->Stop(), S_OK);
 }
 
-class CaptureWithoutStill : public Capture {
- protected:
-  CaptureWithoutStill() { camera = "camera = directshow\ndshow_device = CAM1:\ndshow_capture = 320x240 UYVY\n"; }
-};
-
-TEST_F(CaptureWithoutStill, HasOnlyItsCapturePinWhichTakesNoTrigger) {
-  ASSERT_EQ(load(u"CAM1:"), S_OK);
-  EXPECT_EQ(pinOf(PIN_CATEGORY_STILL), nullptr);
-  IPin *capture = pinOf(PIN_CATEGORY_CAPTURE);
-  ASSERT_NE(capture, nullptr);
-  ASSERT_EQ(graph->AddFilter(filter, u"OUT"), S_OK);
-  connect(capture, u"Capture");
-  ASSERT_EQ(control->Run(), S_OK);
-  auto *video = on<IAMVideoControl>(filter, IID_IAMVideoControl);
-  LONG caps = -1;
-  EXPECT_EQ(video->GetCaps(capture, &caps), S_OK);
-  EXPECT_EQ(caps, 0);
-  EXPECT_EQ(video->SetMode(capture, VideoControlFlag_Trigger), E_INVALIDARG);
-  ASSERT_EQ(control->Stop(), S_OK);
-}
-
 TEST_F(Capture, PropertiesHaveRangesAndChangeThePicture) {
   ASSERT_EQ(load(u"CAM1:"), S_OK);
   auto *amp = on<IAMVideoProcAmp>(filter, IID_IAMVideoProcAmp);
