@@ -178,8 +178,11 @@ uint32_t QualityLevel(int32_t quality) { return quality >= 90 ? 8 : quality >= 7
 
 void StartRecording() {
   PrepareEncoder();  // a video without a ready encoder is still tried
+  const int32_t format = SettingValue(SET_VIDEO_FORMAT);
+  const uint32_t kind = format == RECORD_MP4 || format == RECORD_3GP ? uint32_t(format) : RECORD_AVI;
+  // The same-second check must see the name that is written, extension included.
   WCHAR *path = g_App.currentFile;
-  const uint32_t limit = MakeFileName(g_App.settings, path, u"avi", -1) ? RecordingLimit(path) : 0;
+  const uint32_t limit = MakeFileName(g_App.settings, path, RecordingExtension(kind), -1) ? RecordingLimit(path) : 0;
   if (limit == 0) {
     ShowStatus(g_App.language.strings[LANG_NO_SPACE], kNoSpaceMs);
     return;
@@ -187,8 +190,6 @@ void StartRecording() {
   const CaptureGeometry &g = Frame();
   const bool turned = Rotation() & 1;
   const int32_t interval = SettingValue(SET_VIDEO_INTERVAL);
-  const int32_t format = SettingValue(SET_VIDEO_FORMAT);
-  const uint32_t kind = format == RECORD_MP4 || format == RECORD_3GP ? uint32_t(format) : RECORD_AVI;
   Recorder &recorder = g_App.recorder;
   if (!SetupRecorder(&recorder, path, limit, SettingValue(SET_VIDEO_SOUND) != 0,
                      uint32_t(1000 / (interval > 0 ? interval : 1)), turned ? g.outputHeight : g.outputWidth,

@@ -42,7 +42,9 @@ void RecordingPage(MenuPage *page, int32_t item) {
       return;
     case 1: FinishRecorder(&recorder, RECORDING_KEEP_RENAMED, 0); break;
     case 2:
-      FinishRecorder(&recorder, RECORDING_KEEP, 0);
+      // Renamed as by "keep": the viewer is given the final name, and a temporary file left
+      // behind would be overwritten by the next recording that needs one.
+      FinishRecorder(&recorder, RECORDING_KEEP_RENAMED, 0);
       OpenWithShell(recorder.path);
       ShowCapturePage(PAGE_AFTER_RECORDING, page->parent);
       return;

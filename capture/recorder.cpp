@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/appstate.h"
+#include "pipeline/preview.h"
 
 // The camera library reads the recording record as its own.
 static_assert(sizeof(CameraRecordParams) == sizeof(CAMERA_MPEG_INFO));
@@ -26,7 +27,7 @@ uint32_t CallOp(SourceOp op, uintptr_t a = 0, uintptr_t b = 0, uintptr_t c = 0, 
 
 // Replaces what follows the path's last '.' with the kind's extension.
 void SetExtension(WCHAR *path, uint32_t kind) {
-  const WCHAR *extension = kind == RECORD_MP4 ? TEXT("mp4") : kind == RECORD_3GP ? TEXT("3gp") : TEXT("avi");
+  const WCHAR *extension = RecordingExtension(kind);
   WCHAR *dot = wcsrchr(path, u'.');
   if (dot && size_t(dot - path) + 4 < kRecorderPathUnits) std::memcpy(dot + 1, extension, 4 * sizeof(WCHAR));
 }
@@ -86,6 +87,10 @@ int StartCameraRecording(Recorder *r) {
 }
 
 }  // namespace
+
+const WCHAR *RecordingExtension(uint32_t kind) {
+  return kind == RECORD_MP4 ? TEXT("mp4") : kind == RECORD_3GP ? TEXT("3gp") : TEXT("avi");
+}
 
 int SetupRecorder(Recorder *r, const WCHAR *path, uint32_t sizeLimit, int soundOn, uint32_t framesPerSecond,
                   uint32_t width, uint32_t height, uint32_t kind) {
@@ -195,6 +200,7 @@ int SetRecordingFailed(Recorder *r) { return r->failed.exchange(1) == 0; }
 
 void RecorderProgress(uint32_t value) {
   if (Recorder *r = progressRecorder.load()) r->progress = value;
+  ComposeAndBlit();  // the overlay shows the recorded time
 }
 
 void FreeRecorderBuffers(Recorder *r) {

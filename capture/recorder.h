@@ -74,6 +74,8 @@ struct Recorder {
   uint8_t usesTempName;
 };
 
+// The file extension of a recording kind: "mp4", "3gp", else "avi".
+const WCHAR *RecordingExtension(uint32_t kind);
 // Takes the recording's name and parameters. sizeLimit is what the free space allows (the
 // space available minus 3 MiB, or 0x80000000). The path's extension becomes the kind's.
 int SetupRecorder(Recorder *recorder, const WCHAR *path, uint32_t sizeLimit, int soundOn,

@@ -14,7 +14,7 @@ camera = directshow
 camera_largest = 1280x1024
 camera_native = 640x480
 camera_rate = 15
-camera_mounting = 0
+camera_mounting = 1
 storage_card = Carte mémoire, 1G
 registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "BatteryTimeout"=dword:0000003c
 registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "ACTimeout"=dword:0000012c

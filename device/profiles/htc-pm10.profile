@@ -14,7 +14,7 @@ camera = lcm
 camera_largest = 1280x960
 camera_native = 1280x960
 camera_rate = 15
-camera_mounting = 0
+camera_mounting = 1
 system_library = JPEGENC.dll
 storage_card = Storage Card, 1G
 registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "BatteryTimeout"=dword:0000003c

@@ -14,7 +14,7 @@ camera = dsc
 camera_largest = 1280x960
 camera_native = 1280x960
 camera_rate = 15
-camera_mounting = 0
+camera_mounting = 1
 storage_card = Storage Card, 256M
 registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "BatteryTimeout"=dword:0000001e
 registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "ACTimeout"=dword:0000003c

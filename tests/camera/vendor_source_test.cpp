@@ -1,12 +1,23 @@
 // The sizes of the camera sources without DirectShow, and the vendor camera library source
 // against the handset's library stand-in.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/appstate.h"
+#include "app/detect.h"
 #include "app/device.h"
 #include "camera/enum_sizes.h"
+#include "camera/vendor_source.h"
+#include "device/camera.h"
+#include "device/profile.h"
+#include "frame_sink.h"
 
 namespace {
 
@@ -66,6 +77,117 @@ TEST(EnumSizes, TheCallersLargestSizeAndCapacityBound) {
   count = 3;
   ASSERT_TRUE(EnumSizes(sizes, &count, device, 0, &modes));
   EXPECT_EQ(count, 3u);
+}
+
+// The vendor source over the library stand-in on the handset with the warm-up: its sensor is
+// 640 x 480, its largest size 1280 x 1024.
+class VendorSource : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = std::filesystem::temp_directory_path() / ("vendor-source-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root_);
+    device::setRoot(root_.string());
+    device::setCurrent(device::Profile::load(device::profileDirectory() + "/htc-wizard.profile"));
+    device::resetSensor();
+    ResetSink();
+    DetectDevice(&g_App.device);
+    ASSERT_EQ(g_App.device.modelCode, 5u);
+  }
+  void TearDown() override {
+    unsetenv("HANDSET_FAULTS");
+    std::filesystem::remove_all(root_);
+  }
+
+  static uint32_t Call(SourceOp op, uintptr_t a = 0, uintptr_t b = 0, uintptr_t c = 0) { return op(a, b, c, 0); }
+  // Opens the camera in photo mode and learns its sizes.
+  uint32_t Open() {
+    uint32_t mode = 1;
+    if (!Call(VendorCameraSource.Open, uintptr_t(&mode))) return 0;
+    SizeEntry sizes[16] = {{16384, 16384, 0}};
+    uint32_t count = 16;
+    return Call(VendorCameraSource.EnumSizes, uintptr_t(sizes), uintptr_t(&count), uintptr_t(&g_App.device));
+  }
+  // Starts a stream of the whole sensor picture at the size.
+  uint32_t Start(uint32_t width, uint32_t height, uint32_t kind) {
+    params_ = StreamParams{};
+    params_.captureWidth = width, params_.captureHeight = height;
+    params_.cropRight = params_.cropRight2 = width - 1;
+    params_.cropBottom = params_.cropBottom2 = height - 1;
+    params_.one = 1;
+    params_.displayBottom = 239, params_.displayRight = 319;
+    params_.kind = kind;
+    return Call(VendorCameraSource.Start, uintptr_t(&params_));
+  }
+  static bool FramesArrive(uint32_t count, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (g_sink.frames < count)
+      if (std::chrono::steady_clock::now() > deadline)
+        return false;
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return true;
+  }
+  // The mean luma of the latest frame (UYVY: every second byte).
+  static double MeanLuma() {
+    double sum = 0;
+    for (size_t i = 1; i < g_sink.data.size(); i += 2) sum += g_sink.data[i];
+    return g_sink.data.empty() ? 0 : sum / double(g_sink.data.size() / 2);
+  }
+
+  std::filesystem::path root_;
+  StreamParams params_{};
+};
+
+// Above its native size the library streams only after a 320 x 240 warm-up; the source's
+// capture thread then delivers full-size frames until Stop.
+TEST_F(VendorSource, AFullSizeStreamDeliversAfterItsWarmUp) {
+  ASSERT_EQ(Open(), 1u);
+  ASSERT_EQ(Start(1280, 1024, STREAM_PREVIEW), 1u);
+  EXPECT_TRUE(FramesArrive(3, 30));
+  EXPECT_EQ(Call(VendorCameraSource.Stop), 1u);
+  EXPECT_EQ(g_sink.last.width, 1280u);
+  EXPECT_EQ(g_sink.last.height, 1024u);
+  EXPECT_EQ(g_sink.data.size(), 1280u * 1024 * 2);
+  EXPECT_EQ(Call(VendorCameraSource.Close), 1u);
+}
+
+TEST_F(VendorSource, ABrightnessStepMovesTheMeanLuma) {
+  ASSERT_EQ(Open(), 1u);
+  double luma[2];
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(Call(VendorCameraSource.SetProperty, 5, i ? 200 : 60), 1u);
+    ResetSink();
+    ASSERT_EQ(Start(320, 240, STREAM_PREVIEW), 1u);
+    EXPECT_TRUE(FramesArrive(2, 30));
+    Call(VendorCameraSource.Stop);
+    luma[i] = MeanLuma();
+  }
+  EXPECT_GT(luma[1], luma[0] + 20);
+  Call(VendorCameraSource.Close);
+}
+
+// A library that fails leaves the source with an answer, never a hang: initialisation refused,
+// a warm-up that never delivers, a full-size cycle that times out.
+TEST_F(VendorSource, TheLibrarysFaultsEndInAnAnswer) {
+  setenv("HANDSET_FAULTS", "camera-init", 1);
+  EXPECT_EQ(Open(), 0u);
+
+  setenv("HANDSET_FAULTS", "warmup-silent", 1);
+  ASSERT_EQ(Open(), 1u);
+  EXPECT_EQ(Start(1280, 1024, STREAM_STILL), 0u);  // after the warm-up's wait
+  EXPECT_EQ(Start(320, 240, STREAM_PREVIEW), 1u);  // the native size needs no warm-up
+  EXPECT_TRUE(FramesArrive(1, 30));
+  Call(VendorCameraSource.Stop);
+  Call(VendorCameraSource.Close);
+
+  setenv("HANDSET_FAULTS", "cycle-timeout", 1);
+  ResetSink();
+  ASSERT_EQ(Open(), 1u);
+  ASSERT_EQ(Start(1280, 1024, STREAM_PREVIEW), 1u);
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(Call(VendorCameraSource.Stop), 1u);  // wakes the waiting thread
+  EXPECT_EQ(g_sink.frames, 0u);
+  EXPECT_EQ(Call(VendorCameraSource.Close), 1u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "device/camera.h"
 #include "device/profile.h"
 
 namespace {
@@ -18,7 +19,7 @@ const char16_t *const kEntries[] = {
     u"Camera_SetMpegInfoParam", u"Camera_GetYUV2JpegParam", u"Camera_SetYUV2JpegParam"};
 
 // Each shipped profile reaches the vendor camera library under exactly the names it lists, and the
-// stand-in exports all twelve entries (which refuse for now).
+// stand-in exports all twelve entries and opens the handset's camera.
 TEST(VendorCameraLibrary, LoadsWhereTheProfileListsIt) {
   char pattern[] = "/tmp/standin-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -28,6 +29,7 @@ TEST(VendorCameraLibrary, LoadsWhereTheProfileListsIt) {
     if (file.path().extension() != ".profile") continue;
     SCOPED_TRACE(file.path().string());
     device::setCurrent(device::Profile::load(file.path().string()));
+    device::resetSensor();
     for (const char *name : {"HTCcamera.dll", "HTCcamera1.dll"}) {
       bool listed = device::current().contains("system_library", name);
       listedBy[name] += listed;
@@ -38,7 +40,8 @@ TEST(VendorCameraLibrary, LoadsWhereTheProfileListsIt) {
         EXPECT_NE(GetProcAddressW(module, entry), nullptr) << name << " " << device::regtext::toUtf8(entry).value();
       auto init = reinterpret_cast<int (*)(void *, DWORD, DWORD)>(GetProcAddressW(module, u"Camera_Init"));
       DWORD mode = 1;
-      EXPECT_EQ(init(&mode, 0, mode), 0);
+      EXPECT_EQ(init(&mode, 0, mode), 1);
+      EXPECT_EQ(reinterpret_cast<DWORD (*)()>(GetProcAddressW(module, u"Camera_Deinit"))(), 1u);
       FreeLibrary(module);
     }
   }

@@ -15,6 +15,8 @@
 
 #include "device/home_screen.h"
 #include "tests/capture_still/pictures.h"
+#include "tests/support/screenshots.h"
+#include "tests/support/stamp.h"
 
 namespace fs = std::filesystem;
 
@@ -73,6 +75,25 @@ std::string BarReport(const Decoded &d, bool swapped, bool reversed) {
   return report;
 }
 
+// Whether a camera picture stands upright with its colours right: blue sky along the top, red
+// brick along the bottom of the scene.
+std::string SceneReport(const Decoded &d) {
+  auto band = [&](double top, int rgb[3]) {
+    long sum[3] = {0, 0, 0}, n = 0;
+    for (int y = int(top * d.height); y < int((top + 0.05) * d.height); ++y)
+      for (int x = d.width / 3; x < d.width * 2 / 3; ++x, ++n)
+        for (int c = 0; c < 3; ++c) sum[c] += d.rgb[(size_t(y) * d.width + x) * 3 + c];
+    for (int c = 0; c < 3; ++c) rgb[c] = int(sum[c] / std::max(n, 1L));
+  };
+  int sky[3], wall[3];
+  band(0.02, sky);
+  band(0.92, wall);
+  std::string report;
+  if (sky[2] < sky[0] + 40) report += "no blue sky at the top; ";
+  if (wall[0] < wall[2] + 40) report += "no red brick at the bottom; ";
+  return report;
+}
+
 class StillE2e : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -102,9 +123,11 @@ class StillE2e : public ::testing::Test {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
   }
 
-  // A shipped profile with extra lines.
-  void profile(const std::string &name, const std::string &extra = "") {
-    std::ifstream in(std::string(PELKAVO_PROFILES) + "/" + name + ".profile");
+  // A shipped profile with extra lines; without its camera library the handset shows the colour bars.
+  void profile(const std::string &name, const std::string &extra = "", bool cameraLibrary = true) {
+    std::string shipped = std::string(PELKAVO_PROFILES) + "/" + name + ".profile";
+    if (!cameraLibrary) shipped = WithoutCameraLibrary(shipped, (base_ / "bars.profile").string());
+    std::ifstream in(shipped);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
     const fs::path path = base_ / (name + ".profile");
     std::ofstream(path) << text << "\n" << extra;
@@ -157,7 +180,7 @@ TEST_F(StillE2e, ColourBarsOnEveryEncoderPath) {
     env_.erase("HANDSET_PROGRAM_DIR");
     program_ = PELKAVO_PROGRAM_DIR;
     if (!c.tarnjpgInProgramDirectory) withoutTarnjpg();
-    profile(c.profile);
+    profile(c.profile, "", false);
     const fs::path shot = base_ / "shot.jpg";
     fs::remove(shot);
     // The capture ran, whether or not a picture could be encoded.
@@ -173,6 +196,37 @@ TEST_F(StillE2e, ColourBarsOnEveryEncoderPath) {
     EXPECT_EQ(d.width, c.width);
     EXPECT_EQ(d.height, c.height);
     EXPECT_EQ(BarReport(d, c.swapped, c.reversed), "");
+  }
+}
+
+// The vendor camera library's handsets of each kind take the camera's picture at the largest size
+// of their model's size row: a stamped frame of the moving scene, upright and in its colours.
+TEST_F(StillE2e, CameraPicturesThroughTheVendorLibrary) {
+  const struct {
+    const char *profile;
+    int width, height;
+  } cases[] = {
+      {"htc-wizard", 1280, 1024},  // ModelCode 5, warm-up above its 640 x 480 sensor
+      {"spv-c550", 1280, 1024},    // ModelCode 9, a Smartphone
+      {"htc-hermes", 1600, 1200},  // ModelCode 11, JPEG frames from the camera
+      {"htc-pm300", 1600, 1200},   // ModelCode 4
+      {"spv-c500", 640, 480},
+      {"htc-pa10a", 1280, 1024},  // ModelCode 6, whose defaults turn the picture a half turn
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.profile);
+    profile(c.profile);
+    const fs::path shot = base_ / "camera.jpg";
+    fs::remove(shot);
+    ASSERT_EQ(run("-f " + shot.string()), 1);
+    const std::vector<uint8_t> jpeg = read(shot);
+    const Decoded d = Decode(jpeg);
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.width, c.width);
+    EXPECT_EQ(d.height, c.height);
+    EXPECT_TRUE(ReadFrameStampFromJpeg(jpeg).has_value()) << "no frame stamp: not the camera's picture";
+    EXPECT_NE(BarReport(d, false, false), "") << "the colour bars";
+    EXPECT_EQ(SceneReport(d), "");
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include "media.h"
 #include "program.h"
+#include "tests/support/stamp.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -112,6 +113,17 @@ class Interactive : public ::testing::Test {
   static bool WaitFor(const std::string &file) {
     for (int i = 0; i < 9000 && !fs::exists(file); ++i) std::this_thread::sleep_for(10ms);
     return fs::exists(file);
+  }
+
+  // A shipped profile with extra lines and the program's settings stored (setting number → row).
+  void UseProfile(const std::string &name, const std::string &extra, const std::map<int, int> &settings) {
+    std::ifstream in(std::string(PELKAVO_PROFILES) + "/" + name + ".profile");
+    std::string stored;
+    for (int n = 0; n < 59; ++n) stored += (settings.count(n) ? std::to_string(settings.at(n)) : "-1") + ",";
+    profile_ = folder_ + "/" + name + ".profile";
+    std::ofstream(profile_) << in.rdbuf() << "\n" << extra
+                            << "registry = [HKEY_LOCAL_MACHINE\\Software\\Vendrasol\\Pelkavo] \"Settings\"=\""
+                            << stored << "\"\n";
   }
 
   std::string folder_, root_;
@@ -293,6 +305,93 @@ TEST_F(Interactive, VideoPauseResumeKeepAndDiscard) {
                         "500 close\n");
   ASSERT_EQ(discarded.exitCode, 0) << discarded.output;
   EXPECT_EQ(Files(".avi"), videos);
+}
+
+// A vendor handset's camera through the whole program: a photo of the camera's scene, an interval
+// series whose motion trigger fires on the moving scene and not on the static bars, an AVI.
+TEST_F(Interactive, CameraPhotoSeriesAndVideoOnAVendorHandset) {
+  constexpr int kMotionMode = 5, kMotionPercent = 7, kCaptureMode = 23, kShotInterval = 42;
+  UseProfile("htc-wizard", "", {});
+  auto photo = Play("2s key Action\n1s key Action\n500 close\n");
+  ASSERT_EQ(photo.exitCode, 0) << photo.output;
+  const auto pictures = Files(".jpg");
+  ASSERT_EQ(pictures.size(), 1u) << photo.output;
+  std::ifstream in(pictures[0], std::ios::binary);
+  EXPECT_TRUE(ReadFrameStampFromJpeg({std::istreambuf_iterator<char>(in), {}}).has_value()) << "not the camera's";
+  fs::remove_all(root_);
+
+  // One shot a second once the picture moved (2 % of the luma samples), for about seven seconds.
+  const std::map<int, int> series = {{kCaptureMode, 2}, {kShotInterval, 1}, {kMotionMode, 2}, {kMotionPercent, 1}};
+  size_t shots[2];
+  for (int bars = 0; bars < 2; ++bars) {
+    fs::create_directories(root_);
+    UseProfile("htc-wizard", bars ? "camera_picture = bars\n" : "", series);
+    auto run = Play("2s key Action\n10s key Action\n1s close\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    shots[bars] = Files(".jpg").size();
+    EXPECT_EQ(Serials(Files(".jpg")), Counting(shots[bars]));
+    fs::remove_all(root_);
+  }
+  EXPECT_GE(shots[0], 4u);
+  EXPECT_LE(shots[1], 1u);  // at most the first, compared with nothing
+
+  fs::create_directories(root_);
+  UseProfile("htc-wizard", "", {{kCaptureMode, 1}});
+  auto video = Play("2s key Action\n3s key Action\n1s key Down\n0 key Action\n500 close\n");
+  ASSERT_EQ(video.exitCode, 0) << video.output;
+  const auto videos = Files(".avi");
+  ASSERT_EQ(videos.size(), 1u) << video.output;
+  Probe probe = RunFfprobe(videos[0].string());
+  ASSERT_EQ(probe.exitCode, 0) << probe.errors;
+  ASSERT_NE(probe.stream("video"), nullptr);
+  ASSERT_NE(probe.stream("audio"), nullptr);
+  EXPECT_EQ(probe.stream("video")->at("codec_name"), "mjpeg");
+  EXPECT_NEAR(std::stod(probe.stream("video")->at("duration")), 3, 1);
+  EXPECT_EQ(DecodeErrors(videos[0].string()), "");
+}
+
+// The camera's own recorder on the handset whose library compresses: an MP4 to a card whose name
+// the library's 8-bit name cannot hold (written under the temporary name, renamed when kept and
+// viewed), and a 3GP; the pause ends each, and each has picture and sound for about the time
+// recorded. (The library learns the kind from the name's extension only.)
+TEST_F(Interactive, CameraRecordingsThroughTheVendorLibrary) {
+  constexpr int kCaptureMode = 23, kVideoFormat = 27, kVideoStorage = 29, kScreenOrientation = 35;
+  const struct {
+    int format, storage;  // rows of the model's video format list and of the storage list
+    const char *extension, *video, *folder, *keep;
+    bool viewed;
+  } cases[] = {
+      {1, 2, ".mp4", "mpeg4", "/Карта памяти/", "1s key Down\n0 key Action\n500 activate\n", true},
+      {0, 0, ".3gp", "h263", "/My Documents/", "1s key Action\n", false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.extension);
+    UseProfile("htc-hermes", "storage_card = Карта памяти\n",
+               // orientation 0, as the scripts' key names assume
+               {{kCaptureMode, 1}, {kVideoFormat, c.format}, {kVideoStorage, c.storage}, {kScreenOrientation, 0}});
+    auto run = Play("2s key Action\n"  // record
+                    "4s key Action\n" +  // the pause ends it: the page after the recording
+                    std::string(c.keep) + "500 close\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const auto videos = Files(c.extension);
+    ASSERT_EQ(videos.size(), 1u) << run.output;
+    EXPECT_NE(videos[0].string().find(c.folder), std::string::npos) << videos[0];
+    EXPECT_FALSE(fs::exists(root_ + "/recvdo.temp"));
+    const auto requests = ShellRequests();
+    ASSERT_EQ(requests.size(), c.viewed ? 1u : 0u);
+    if (c.viewed) EXPECT_EQ(requests[0].second, videos[0]);
+    Probe probe = RunFfprobe(videos[0].string());
+    ASSERT_EQ(probe.exitCode, 0) << probe.errors;
+    const Fields *video = probe.stream("video");
+    const Fields *audio = probe.stream("audio");
+    ASSERT_NE(video, nullptr);
+    ASSERT_NE(audio, nullptr);
+    EXPECT_EQ(video->at("codec_name"), c.video);
+    EXPECT_EQ(audio->at("codec_name"), "aac");
+    EXPECT_NEAR(std::stod(video->at("duration")), 4, 1.5);
+    fs::remove_all(root_);  // a fresh handset: its registry takes the next settings
+    fs::create_directories(root_);
+  }
 }
 
 TEST_F(Interactive, SettingsSurviveARestartAndResetBringsTheDefaults) {

@@ -57,3 +57,11 @@ std::string CompareWithReference(const std::vector<uint8_t> &png, const std::str
   return std::to_string(differing) + " pixels of " + runCopy + " differ from " + reference + ", the first at (" +
          std::to_string(first % actual.width) + ", " + std::to_string(first / actual.width) + ")";
 }
+
+std::string WithoutCameraLibrary(const std::string &profile, const std::string &copy) {
+  std::ifstream in(profile);
+  std::ofstream out(copy);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("system_library = HTCcamera", 0) != 0) out << line << "\n";
+  return copy;
+}

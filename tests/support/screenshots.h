@@ -21,3 +21,8 @@ RgbPicture DecodePng(const std::vector<uint8_t> &png);
 // written), else what differs. The PNG is copied to `runCopy` first.
 std::string CompareWithReference(const std::vector<uint8_t> &png, const std::string &reference,
                                  const std::string &runCopy);
+
+// The screenshot references show the screen source's colour bars. This writes a copy of the
+// profile file `profile` to `copy` without its vendor camera library, so that a camera handset
+// runs on the screen source, and returns `copy`.
+std::string WithoutCameraLibrary(const std::string &profile, const std::string &copy);

@@ -21,7 +21,7 @@ struct Sensor::State {
   uint32_t largestWidth = 1280, largestHeight = 1024, nativeWidth = 640, nativeHeight = 480;
   uint32_t rate = 15;
   int mounting = 0;
-  bool chromaSwapped = false;  // the sensor hands V where U belongs, and U where V
+  bool chromaSwapped = false;  // in packed pictures the sensor hands V where U belongs, and U where V
   std::string sourceName;
   std::unique_ptr<PictureSource> source;
   mutable std::mutex lock;  // guards controls
@@ -200,7 +200,7 @@ Sensor::Sensor(const Profile &profile) : state_(std::make_unique<State>()) {
   parseSize(profile, "camera_largest", s.largestWidth, s.largestHeight);
   parseSize(profile, "camera_native", s.nativeWidth, s.nativeHeight);
   s.rate = uint32_t(std::clamp<uint64_t>(profile.number("camera_rate", 15), 1, 60));
-  s.mounting = int(profile.number("camera_mounting", 0) & 3);
+  s.mounting = int(profile.number("camera_mounting", 1) & 3);
   s.chromaSwapped = profile.flag("camera_chroma_swapped", false);
   std::string picture = profile.text("camera_picture", "scene");
   if (const char *chosen = std::getenv("HANDSET_CAMERA"); chosen && *chosen) {
@@ -283,7 +283,8 @@ size_t Sensor::capture(const SensorRequest &r, uint8_t *out, size_t capacity, Fr
   const FrameStamp stamp{state_->frames.fetch_add(1) + 1, uint32_t(ms)};
   if (!s.source->testCard()) drawStamp(stamp, picture);
   if (stamped) *stamped = stamp;
-  if (s.chromaSwapped) picture.u.swap(picture.v);
+  const bool packed = r.format == kSensorUYVY || r.format == kSensorYUY2;
+  if (s.chromaSwapped && packed) picture.u.swap(picture.v);
 
   switch (r.format) {
     case kSensorUYVY: packPacked(picture, out, true); return bytes;
