@@ -6,8 +6,12 @@
 // every connected pin, under the filter lock; CBaseOutputPin negotiates the allocator when it
 // connects (the input pin's allocator first, else a CMemAllocator) and commits it when active;
 // CBaseInputPin::Receive refuses samples while stopped (VFW_E_WRONG_STATE), flushing (S_FALSE)
-// or after a rejected type change (VFW_E_RUNTIME_ERROR).
+// or after a rejected type change (VFW_E_RUNTIME_ERROR). The state words a streaming thread
+// reads while another thread changes the state (the filter's state, a pin's flushing and error
+// flags) are atomic, so a sample delivered during Stop sees either state.
 #pragma once
+
+#include <atomic>
 
 #include <combase.h>
 #include <mtype.h>
@@ -57,7 +61,7 @@ class CBaseFilter : public CUnknown, public IBaseFilter {
   IFilterGraph *GetFilterGraph() { return m_pGraph; }
 
  protected:
-  FILTER_STATE m_State;
+  std::atomic<FILTER_STATE> m_State;
   IReferenceClock *m_pClock;
   REFERENCE_TIME m_tStart;
   CLSID m_clsid;
@@ -126,7 +130,7 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
   IPin *m_Connected;
   PIN_DIRECTION m_dir;
   CCritSec *m_pLock;
-  bool m_bRunTimeError;
+  std::atomic<bool> m_bRunTimeError;
   bool m_bTryMyTypesFirst;
   CBaseFilter *m_pFilter;
   IQualityControl *m_pQSink;
@@ -180,6 +184,8 @@ class CEnumMediaTypes : public IEnumMediaTypes {
 class CBaseOutputPin : public CBasePin {
  public:
   CBaseOutputPin(LPCTSTR objectName, CBaseFilter *filter, CCritSec *lock, HRESULT *phr, LPCWSTR name);
+  // A pin destroyed while still connected lets its allocator and the peer's input go.
+  ~CBaseOutputPin() override;
 
   HRESULT CheckConnect(IPin *pin) override;
   HRESULT BreakConnect() override;
@@ -241,7 +247,7 @@ class CBaseInputPin : public CBasePin, public IMemInputPin {
  protected:
   IMemAllocator *m_pAllocator;
   BYTE m_bReadOnly;
-  BYTE m_bFlushing;
+  std::atomic<BYTE> m_bFlushing;
   AM_SAMPLE2_PROPERTIES m_SampleProps;
 };
 

@@ -38,9 +38,21 @@ class CUnknown : public INonDelegatingUnknown, public CBaseObject {
   LPUNKNOWN GetOwner() const { return m_pUnknown; }
 
  protected:
+  // The object's own IUnknown: calls through it go to the non-delegating methods. It is a real
+  // IUnknown (the SDK's classes cast the INonDelegatingUnknown part instead), so every call made
+  // through the interface pointers handed out is well defined.
+  LPUNKNOWN NonDelegatingUnknown() { return &m_inner; }
+
   volatile LONG m_cRef;
 
  private:
+  struct Inner : IUnknown {
+    explicit Inner(CUnknown *owner) : owner(owner) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override { return owner->NonDelegatingQueryInterface(riid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return owner->NonDelegatingAddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return owner->NonDelegatingRelease(); }
+    CUnknown *owner;
+  } m_inner{this};
   const LPUNKNOWN m_pUnknown;
 };
 

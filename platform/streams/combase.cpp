@@ -8,11 +8,11 @@ LONG CBaseObject::ObjectsActive() { return m_cObjects; }
 
 CUnknown::CUnknown(LPCTSTR name, LPUNKNOWN outer, HRESULT *)
     : CBaseObject(name), m_cRef(0),
-      m_pUnknown(outer ? outer : reinterpret_cast<LPUNKNOWN>(static_cast<PNDUNKNOWN>(this))) {}
+      m_pUnknown(outer ? outer : &m_inner) {}
 
 STDMETHODIMP CUnknown::NonDelegatingQueryInterface(REFIID riid, void **ppv) {
   if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown) return GetInterface(reinterpret_cast<LPUNKNOWN>(static_cast<PNDUNKNOWN>(this)), ppv);
+  if (riid == IID_IUnknown) return GetInterface(NonDelegatingUnknown(), ppv);
   *ppv = nullptr;
   return E_NOINTERFACE;
 }

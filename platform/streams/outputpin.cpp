@@ -4,6 +4,8 @@
 CBaseOutputPin::CBaseOutputPin(LPCTSTR objectName, CBaseFilter *filter, CCritSec *lock, HRESULT *phr, LPCWSTR name)
     : CBasePin(objectName, filter, lock, phr, name, PINDIR_OUTPUT), m_pAllocator(nullptr), m_pInputPin(nullptr) {}
 
+CBaseOutputPin::~CBaseOutputPin() { CBaseOutputPin::BreakConnect(); }
+
 HRESULT CBaseOutputPin::CheckConnect(IPin *pin) {
   HRESULT hr = CBasePin::CheckConnect(pin);
   if (FAILED(hr)) return hr;

@@ -18,7 +18,7 @@ STDMETHODIMP CBasePin::NonDelegatingQueryInterface(REFIID riid, void **ppv) {
   if (!ppv) return E_POINTER;
   if (riid == IID_IPin) return GetInterface(static_cast<IPin *>(this), ppv);
   if (riid == IID_IQualityControl) return GetInterface(static_cast<IQualityControl *>(this), ppv);
-  if (riid == IID_IUnknown) return GetInterface(reinterpret_cast<LPUNKNOWN>(static_cast<PNDUNKNOWN>(this)), ppv);
+  if (riid == IID_IUnknown) return GetInterface(NonDelegatingUnknown(), ppv);
   *ppv = nullptr;
   return E_NOINTERFACE;
 }

@@ -7,11 +7,11 @@
 #include <atomic>
 
 #include "com_fixture.h"
+#include "renderer.h"
 
 namespace {
 
 DEFINE_GUID(CLSID_TestSource, 0x1D0C1E57, 0x0010, 0x4000, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10);
-DEFINE_GUID(CLSID_TestRenderer, 0x1D0C1E57, 0x0011, 0x4000, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11);
 
 CMediaType videoType(LONG width, LONG height) {
   CMediaType mt(&MEDIATYPE_Video);
@@ -67,37 +67,6 @@ class Source : public CBaseFilter {
   CCritSec lock_;
   HRESULT hr_ = S_OK;
   SourcePin pin_;
-};
-
-class RendererPin : public CBaseInputPin {
- public:
-  RendererPin(CBaseFilter *filter, CCritSec *lock, HRESULT *phr) : CBaseInputPin(TEXT("sink"), filter, lock, phr, u"In") {}
-  HRESULT CheckMediaType(const CMediaType *mt) override {
-    return IsEqualGUID(*mt->FormatType(), FORMAT_VideoInfo) ? S_OK : S_FALSE;
-  }
-  STDMETHODIMP Receive(IMediaSample *sample) override {
-    HRESULT hr = CBaseInputPin::Receive(sample);
-    if (hr != S_OK) return hr;
-    lastSize = sample->GetSize();
-    lastActual = sample->GetActualDataLength();
-    ++received;
-    return S_OK;
-  }
-  std::atomic<int> received{0};
-  LONG lastSize = 0, lastActual = 0;
-};
-
-class Renderer : public CBaseFilter {
- public:
-  Renderer() : CBaseFilter(TEXT("renderer"), nullptr, &lock_, CLSID_TestRenderer), pin_(this, &lock_, &hr_) {}
-  int GetPinCount() override { return 1; }
-  CBasePin *GetPin(int n) override { return n == 0 ? &pin_ : nullptr; }
-  RendererPin &pin() { return pin_; }
-
- private:
-  CCritSec lock_;
-  HRESULT hr_ = S_OK;
-  RendererPin pin_;
 };
 
 class Graph : public ComFixture {
@@ -156,9 +125,9 @@ TEST_F(Graph, ConnectsRunsAndDeliversIntoTheAllocatorsBuffers) {
   EXPECT_EQ(control->GetState(0, &state), S_OK);
   EXPECT_EQ(state, State_Running);
   ASSERT_EQ(source->push(1000), S_OK);
-  EXPECT_EQ(renderer->pin().received, 2);
-  EXPECT_EQ(renderer->pin().lastActual, 1000);
-  EXPECT_EQ(renderer->pin().lastSize, 160 * 120 * 2 + 100);
+  EXPECT_EQ(renderer->pin().received(), 2);
+  EXPECT_EQ(renderer->pin().last().actual, 1000);
+  EXPECT_EQ(renderer->pin().last().size, 160 * 120 * 2 + 100);
   EXPECT_EQ(graph->Disconnect(&source->pin()), VFW_E_NOT_STOPPED);
   EXPECT_EQ(graph->Reconnect(&source->pin()), VFW_E_NOT_STOPPED);
   EXPECT_EQ(control->Stop(), S_OK);
@@ -189,7 +158,7 @@ TEST_F(Graph, ConnectsRunsAndDeliversIntoTheAllocatorsBuffers) {
   FreeMediaType(mt);
   EXPECT_EQ(control->Run(), S_OK);
   ASSERT_EQ(source->push(10), S_OK);
-  EXPECT_EQ(renderer->pin().lastSize, 320 * 120 * 2 + 100);
+  EXPECT_EQ(renderer->pin().last().size, 320 * 120 * 2 + 100);
   EXPECT_EQ(control->Stop(), S_OK);
 
   IEnumFilters *filters = nullptr;
