@@ -3,7 +3,9 @@
 #include "app/appstate.h"
 #include "app/backlight.h"
 #include "camera/camera_options.h"
+#include "camera/dsc_source.h"
 #include "camera/geometry.h"
+#include "camera/lcm_source.h"
 #include "camera/screen_source.h"
 #include "camera/vendor_source.h"
 #include "capture/encoder.h"
@@ -32,7 +34,8 @@ constexpr int32_t kProp5Probe = 120;
 
 // The table of each kind. The camera sources fill their rows as they are built; a handset
 // whose kind has no table yet runs on the screen source.
-const SourceOps *const kSourceTables[] = {&ScreenSource, nullptr, nullptr, &VendorCameraSource, nullptr};
+const SourceOps *const kSourceTables[] = {&ScreenSource, &LcmDriverSource, &DscDriverSource, &VendorCameraSource,
+                                          nullptr};
 static_assert(sizeof(kSourceTables) / sizeof(kSourceTables[0]) == SOURCE_DIRECTSHOW + 1);
 
 // The record handed to Start; sources may keep its address while their stream runs.

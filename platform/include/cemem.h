@@ -31,7 +31,8 @@ BOOL WINAPI VirtualFree(LPVOID address, DWORD size, DWORD freeType);
 // virtual addresses (no PAGE_PHYSICAL) is not supported (ERROR_NOT_SUPPORTED).
 BOOL WINAPI VirtualCopy(LPVOID dest, LPVOID source, DWORD size, DWORD protect);
 // Switches the calling thread into (TRUE) or out of kernel mode; returns the previous mode.
-// The emulated handset keeps no protection between the modes: the mode is only recorded.
+// The emulated handset keeps no protection between the modes: the mode is recorded per thread,
+// and a driver that hands out kernel addresses refuses a thread in user mode.
 BOOL WINAPI SetKMode(BOOL kernelMode);
 
 }  // extern "C"

@@ -206,6 +206,40 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller,
 BOOL WINAPI FindClose(HANDLE search);
 }
 
+// ---- Devices: drivers opened by name, and their requests.
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+
+typedef struct _OVERLAPPED {
+  ULONG_PTR Internal;
+  ULONG_PTR InternalHigh;
+  DWORD Offset;
+  DWORD OffsetHigh;
+  HANDLE hEvent;
+} OVERLAPPED, *LPOVERLAPPED;
+
+extern "C" {
+// A device name, a prefix of three letters, an index digit and a colon ("LCM1:", compared without
+// case), opens the handset's driver of that name; one the handset lacks fails with
+// ERROR_FILE_NOT_FOUND, one the driver refuses with the driver's reason (ERROR_SHARING_VIOLATION
+// when it is open already and either side shares nothing, ERROR_NOT_READY while its hardware is
+// off). Only OPEN_EXISTING is taken for devices. The program reaches files through the runtime's
+// calls: any other name fails with ERROR_NOT_SUPPORTED. CloseHandle closes the device.
+HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES attributes,
+                          DWORD creation, DWORD flags, HANDLE templateFile);
+// One request to an open device. Overlapped requests are not supported (ERROR_NOT_SUPPORTED).
+// bytesReturned (may be null) receives what the driver wrote into the output buffer.
+BOOL WINAPI DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer,
+                            DWORD outSize, LPDWORD bytesReturned, LPOVERLAPPED overlapped);
+}
+
 // ---- Device manager: the drivers the handset has loaded.
 typedef struct _DEVMGR_DEVICE_INFORMATION {
   DWORD dwSize;  // set to sizeof before the call

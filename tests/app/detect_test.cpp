@@ -199,7 +199,7 @@ TEST(DetectionOnShippedProfiles, EveryModelCodeTheTableCanGive) {
       {"htc-pa10a", 6},        {"spv-c500", 7},        {"htc-star-trek", 8},
       {"spv-c550", 9},         {"spv-c600", 10},       {"htc-hermes", 11},
       {"fsc-loox-720", 12},    {"qtek-s200", 13},      {"dopod-838", 13},
-      {"motorola-mpx220", 14}, {"microsoft-emulator", 15}, {"asus-p525", 16},
+      {"motorola-mpx220", 14}, {"motorola-mpx220-encoder", 14}, {"microsoft-emulator", 15}, {"asus-p525", 16},
       {"benq-p51", 17},        {"gigabyte-gsmart", 18}, {"motoq", 19},
       {"treo-700w", 21},       {"samsung-sgh-i320", 22}, {"xda-atom", 23},
       {"dell-axim-x51v", 24},

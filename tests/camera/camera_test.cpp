@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "camera/camera_options.h"
+#include "camera/dsc_source.h"
+#include "camera/lcm_source.h"
 #include "camera/screen_source.h"
 #include "camera/vendor_source.h"
 #include "camera_state.h"
@@ -145,12 +147,13 @@ TEST(ChooseSource, FirstMatchingRuleWins) {
     DeviceRecord d{};
     d.modelCode = c.model, d.vendorLibrary = c.vendor, d.osMajorVersion = c.os;
     EXPECT_EQ(ChooseSource(d, c.screen), c.kind) << c.name;
-    // The driver and DirectShow sources are not there yet: those handsets run on the screen.
-    const SourceKind built = c.kind == SOURCE_VENDOR ? SOURCE_VENDOR : SOURCE_SCREEN;
+    // The DirectShow source is not there yet: those handsets run on the screen.
+    const SourceKind built = c.kind == SOURCE_DIRECTSHOW ? SOURCE_SCREEN : c.kind;
+    const SourceOps *const tables[] = {&ScreenSource, &LcmDriverSource, &DscDriverSource, &VendorCameraSource};
     ResetCamera();
     g_App.ScreenCaptureMode = c.screen;
     EXPECT_EQ(CameraInit(&d), 1u);
-    EXPECT_EQ(g_App.camera.ops, built == SOURCE_VENDOR ? &VendorCameraSource : &ScreenSource) << c.name;
+    EXPECT_EQ(g_App.camera.ops, tables[built]) << c.name;
     EXPECT_EQ(g_CameraSource, built) << c.name;
     // Screen capture (and model 14) leave only "4:3" in both aspect lists.
     EXPECT_EQ(g_App.camera.StillAspect.count, c.screen || c.model == 14 ? 1u : 5u) << c.name;

@@ -170,7 +170,6 @@ TEST_F(StillE2e, ColourBarsOnEveryEncoderPath) {
       {"spv-c500", true, "", Writer::Vendor, 176, 220, true, false},      // smartphone display
       {"htc-pa10a", true, "", Writer::Tarnjpg, 240, 320, false, true},    // PXA270, JPEGENC.dll
       {"htc-pa10a", false, "", Writer::Vendor, 240, 320, false, true},
-      {"htc-pm10", false, "", Writer::Vendor, 240, 320, false, false},
       {"motorola-mpx220", true, "", Writer::Unknown, 0, 0, false, false},  // PXA255, no JPEGENC.dll
       {"asus-p525", false, "", Writer::Unknown, 0, 0, false, false},
   };
@@ -226,6 +225,46 @@ TEST_F(StillE2e, CameraPicturesThroughTheVendorLibrary) {
     EXPECT_EQ(d.height, c.height);
     EXPECT_TRUE(ReadFrameStampFromJpeg(jpeg).has_value()) << "no frame stamp: not the camera's picture";
     EXPECT_NE(BarReport(d, false, false), "") << "the colour bars";
+    EXPECT_EQ(SceneReport(d), "");
+  }
+}
+
+// The handsets whose camera sits behind a driver take its picture at their size rows' sizes, with
+// the encoder the handset calls for: "LCM1:" on the PXA270 (tarnjpg, or the vendor encoder without
+// it), "DSC1:" on the PXA255 (the vendor encoder only).
+TEST_F(StillE2e, CameraPicturesThroughTheDrivers) {
+  const struct {
+    const char *profile;
+    bool tarnjpgInProgramDirectory;
+    const char *arguments;  // before "-f"
+    Writer writer;
+    int width, height;
+  } cases[] = {
+      {"htc-pm10", true, "", Writer::Tarnjpg, 1280, 960},
+      {"htc-pm10", false, "-r2 ", Writer::Vendor, 320, 240},
+      {"htc-pm10", true, "-r4 ", Writer::Tarnjpg, 640, 480},
+      {"motorola-mpx220-encoder", true, "", Writer::Vendor, 1280, 960},
+      {"motorola-mpx220-encoder", true, "-r4 ", Writer::Vendor, 640, 480},
+      {"motorola-mpx220-encoder", true, "-r1 ", Writer::Vendor, 176, 144},
+      {"motorola-mpx220-encoder", true, "-r0 ", Writer::Vendor, 160, 120},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.profile) + (c.tarnjpgInProgramDirectory ? "" : " without tarnjpg.dll") + " " +
+                 c.arguments);
+    env_.erase("HANDSET_PROGRAM_DIR");
+    program_ = PELKAVO_PROGRAM_DIR;
+    if (!c.tarnjpgInProgramDirectory) withoutTarnjpg();
+    profile(c.profile);
+    const fs::path shot = base_ / "camera.jpg";
+    fs::remove(shot);
+    ASSERT_EQ(run(std::string(c.arguments) + "-f " + shot.string()), 1);
+    const std::vector<uint8_t> jpeg = read(shot);
+    EXPECT_STREQ(Name(WriterOf(jpeg)), Name(c.writer));
+    const Decoded d = Decode(jpeg);
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.width, c.width);
+    EXPECT_EQ(d.height, c.height);
+    EXPECT_TRUE(ReadFrameStampFromJpeg(jpeg).has_value()) << "no frame stamp: not the camera's picture";
     EXPECT_EQ(SceneReport(d), "");
   }
 }

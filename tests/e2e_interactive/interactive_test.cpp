@@ -350,6 +350,38 @@ TEST_F(Interactive, CameraPhotoSeriesAndVideoOnAVendorHandset) {
   EXPECT_EQ(DecodeErrors(videos[0].string()), "");
 }
 
+// The driver handsets take a photo of the camera's scene and record a video of it: "LCM1:" on the
+// PXA270, "DSC1:" on the MPx220 with the vendor encoder.
+TEST_F(Interactive, PhotoAndVideoThroughTheCameraDrivers) {
+  constexpr int kCaptureMode = 23;
+  for (const char *handset : {"htc-pm10", "motorola-mpx220-encoder"}) {
+    SCOPED_TRACE(handset);
+    fs::create_directories(root_);
+    UseProfile(handset, "", {});
+    auto photo = Play("2s key Action\n1s key Action\n500 close\n");
+    ASSERT_EQ(photo.exitCode, 0) << photo.output;
+    const auto pictures = Files(".jpg");
+    ASSERT_EQ(pictures.size(), 1u) << photo.output;
+    std::ifstream in(pictures[0], std::ios::binary);
+    EXPECT_TRUE(ReadFrameStampFromJpeg({std::istreambuf_iterator<char>(in), {}}).has_value()) << "not the camera's";
+    fs::remove_all(root_);
+
+    fs::create_directories(root_);
+    UseProfile(handset, "", {{kCaptureMode, 1}});
+    auto video = Play("2s key Action\n3s key Action\n1s key Down\n0 key Action\n500 close\n");
+    ASSERT_EQ(video.exitCode, 0) << video.output;
+    const auto videos = Files(".avi");
+    ASSERT_EQ(videos.size(), 1u) << video.output;
+    Probe probe = RunFfprobe(videos[0].string());
+    ASSERT_EQ(probe.exitCode, 0) << probe.errors;
+    ASSERT_NE(probe.stream("video"), nullptr);
+    EXPECT_EQ(probe.stream("video")->at("codec_name"), "mjpeg");
+    EXPECT_NEAR(std::stod(probe.stream("video")->at("duration")), 3, 1);
+    EXPECT_EQ(DecodeErrors(videos[0].string()), "");
+    fs::remove_all(root_);
+  }
+}
+
 // The camera's own recorder on the handset whose library compresses: an MP4 to a card whose name
 // the library's 8-bit name cannot hold (written under the temporary name, renamed when kept and
 // viewed), and a 3GP; the pause ends each, and each has picture and sound for about the time

@@ -18,7 +18,6 @@ constexpr uintptr_t kPage = 4096;
 
 std::mutex memoryLock;
 std::map<uintptr_t, size_t> reservations;  // start → bytes, whole pages
-thread_local BOOL kernelMode = FALSE;
 
 size_t wholePages(size_t bytes) { return (bytes + kPage - 1) & ~(kPage - 1); }
 
@@ -110,10 +109,4 @@ extern "C" BOOL WINAPI VirtualCopy(LPVOID dest, LPVOID source, DWORD size, DWORD
     return FALSE;
   }
   return TRUE;
-}
-
-extern "C" BOOL WINAPI SetKMode(BOOL mode) {
-  const BOOL previous = kernelMode;
-  kernelMode = mode ? TRUE : FALSE;
-  return previous;
 }

@@ -1,10 +1,11 @@
-// KernelIoControl: the OEM layer's answers, taken from the handset profile.
+// KernelIoControl: the OEM layer's answers, taken from the handset profile, and its camera power.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "device/drivers.h"
 #include "device/profile.h"
 
 namespace {
@@ -44,6 +45,11 @@ extern "C" BOOL WINAPI KernelIoControl(DWORD ioControlCode, LPVOID, DWORD, LPVOI
                                        LPDWORD bytesReturned) {
   if (bytesReturned) *bytesReturned = 0;
   if (ioControlCode == IOCTL_PROCESSOR_INFORMATION) return processorInformation(outBuffer, outSize, bytesReturned);
+  if ((ioControlCode == IOCTL_HAL_CAMERA_POWER_ON || ioControlCode == IOCTL_HAL_CAMERA_POWER_OFF) &&
+      device::cameraPowerSwitch()) {
+    device::setCameraPower(ioControlCode == IOCTL_HAL_CAMERA_POWER_ON);
+    return TRUE;
+  }
   SetLastError(ERROR_NOT_SUPPORTED);
   return FALSE;
 }
