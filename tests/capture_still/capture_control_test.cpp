@@ -184,6 +184,43 @@ TEST_F(CaptureOnASmallVolume, ARecordingNeedsMoreThanThreeMebibytesFree) {
   EXPECT_EQ(g_App.status.duration, 2000u);
 }
 
+// The handset whose camera library records MP4 and 3GP itself.
+class CaptureOnTheRecordingCamera : public CaptureControl {
+  std::string profileLines() override {
+    return "oem_info = HTC Hermes\ncamera = vendor\ncamera_largest = 1600x1200\ncamera_native = 1600x1200\n"
+           "camera_jpeg = yes\nsystem_library = HTCcamera.dll\nsystem_library = JPEGENC.dll\n";
+  }
+};
+
+// A recording of the second of an existing one takes the next free name of its own extension.
+TEST_F(CaptureOnTheRecordingCamera, AnMp4OfTheSameSecondDoesNotOverwriteTheFirst) {
+  startPreview(1);
+  g_App.settings[SET_VIDEO_FORMAT]->index = 1;  // MP4
+  // This second's and the next's names are taken, in case the clock moves on meanwhile.
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::vector<std::string> taken;
+  fs::create_directories(root_ / "My Documents" / "My Videos");
+  for (int later = 0; later < 2; ++later) {
+    SYSTEMTIME t = now;
+    t.wSecond = WORD((now.wSecond + later) % 60);
+    WCHAR name[kFilePathUnits];
+    ASSERT_GT(FormatFileName(name, u"\\My Documents", false, t, u"mp4", -1), 0u);
+    FILE *file = _wfopen(name, u"wb");
+    ASSERT_NE(file, nullptr);
+    fclose(file);
+    taken.push_back(std::string(name, name + std::char_traits<char16_t>::length(name)));
+  }
+  HandleAction();
+  ASSERT_EQ(g_App.recorder.state, RECORDER_RECORDING);
+  const std::u16string path(g_App.recorder.path);
+  const std::string recorded(path.begin(), path.end());
+  EXPECT_NE(recorded, taken[0]);
+  EXPECT_NE(recorded, taken[1]);
+  EXPECT_NE(recorded.find("_01.mp4"), std::string::npos) << recorded;
+  PauseRecorder(&g_App.recorder);  // ends a camera-library recording
+}
+
 class CaptureWithoutEncoder : public CaptureControl {
   std::string profileLines() override { return ""; }
 };
