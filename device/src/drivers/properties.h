@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <map>
 
-#include "device/camera.h"
+#include "device/camera_codes.h"
 
 namespace device::drivers {
 
-enum class Control { antiFlicker, effect, contrast, brightness, saturation, sharpness, gamma, hue, light };
+using Control = PictureOption;
 
 // A graded control takes low … high around neutral; the others take their listed codes (1, 2, 4 …)
 // and neutral is their first.

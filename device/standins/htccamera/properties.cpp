@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "device/camera_codes.h"
 #include "device/profile.h"
 
 namespace htccamera {
@@ -18,10 +19,22 @@ bool oneOf(uint32_t value, std::initializer_list<uint32_t> allowed) {
   return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
 }
 
-// A graded value as the sensor's -scale … scale around the neutral value.
-int graded(uint32_t value, uint32_t low, uint32_t high, uint32_t neutral, int scale) {
-  const int span = int(std::max(high - neutral, neutral - low));
-  return span ? (int(value) - int(neutral)) * scale / span : 0;
+// The picture option of a property the program's option lists send; null for the others.
+const device::PictureOption *OptionOf(uint32_t id) {
+  using device::PictureOption;
+  static constexpr struct {
+    uint32_t id;
+    PictureOption option;
+  } kOptions[] = {
+      {CAMERA_PROP_ANTI_FLICKER, PictureOption::antiFlicker}, {CAMERA_PROP_EFFECT, PictureOption::effect},
+      {CAMERA_PROP_CONTRAST, PictureOption::contrast},         {CAMERA_PROP_BRIGHTNESS, PictureOption::brightness},
+      {CAMERA_PROP_SATURATION, PictureOption::saturation},     {CAMERA_PROP_SHARPNESS, PictureOption::sharpness},
+      {CAMERA_PROP_GAMMA, PictureOption::gamma},               {CAMERA_PROP_HUE, PictureOption::hue},
+      {CAMERA_PROP_LIGHT, PictureOption::light},
+  };
+  for (const auto &entry : kOptions)
+    if (entry.id == id) return &entry.option;
+  return nullptr;
 }
 
 }  // namespace
@@ -48,38 +61,12 @@ Properties::Properties(const device::Profile &profile) {
 }
 
 bool Properties::set(uint32_t id, uint32_t value, SensorControls &c) {
-  if (auto range = ranges_.find(id); range != ranges_.end()) {
-    const Range &r = range->second;
-    if (value < r.low || value > r.high) return false;
-    const int level = graded(value, r.low, r.high, r.neutral, 100);
-    switch (id) {
-      case CAMERA_PROP_CONTRAST: c.contrast = level; break;
-      case CAMERA_PROP_BRIGHTNESS: c.brightness = level; break;
-      case CAMERA_PROP_SATURATION: c.saturation = level; break;
-      case CAMERA_PROP_SHARPNESS: c.sharpness = level; break;
-      case CAMERA_PROP_GAMMA: c.gamma = level; break;
-      case CAMERA_PROP_HUE: c.hue = graded(value, r.low, r.high, r.neutral, 180); break;
-    }
+  if (const device::PictureOption *option = OptionOf(id)) {
+    const auto range = ranges_.find(id);
+    const Range r = range != ranges_.end() ? range->second : Range{};
+    if (!device::setPictureOption(*option, value, r, {32, 128}, c)) return false;
   } else {
-    using device::AntiFlicker, device::Effect, device::WhiteBalance;
     switch (id) {
-      case CAMERA_PROP_ANTI_FLICKER:
-        if (!oneOf(value, {1, 2, 4})) return false;
-        c.antiFlicker = value == 2 ? AntiFlicker::hz50 : value == 4 ? AntiFlicker::hz60 : AntiFlicker::automatic;
-        break;
-      case CAMERA_PROP_EFFECT:
-        if (!oneOf(value, {1, 2, 4, 8})) return false;
-        c.effect = value == 2 ? Effect::grey : value == 4 ? Effect::sepia : value == 8 ? Effect::negative : Effect::normal;
-        break;
-      case CAMERA_PROP_LIGHT:
-        if (!oneOf(value, {1, 2, 4, 8, 16, 32, 128})) return false;
-        c.night = value == 32 || value == 128;
-        c.whiteBalance = value == 2    ? WhiteBalance::daylight
-                         : value == 4  ? WhiteBalance::cloudy
-                         : value == 8  ? WhiteBalance::tungsten
-                         : value == 16 ? WhiteBalance::fluorescent
-                                       : WhiteBalance::automatic;
-        break;
       case CAMERA_PROP_ZOOM:
         if (!oneOf(value, {16, 32, 64, 128})) return false;
         c.zoom = value * 65536 / 16;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "device/camera.h"
+#include "device/camera_codes.h"
 
 namespace device {
 class Profile;
@@ -28,9 +29,7 @@ class Properties {
   uint32_t jpegQuality() const;
 
  private:
-  struct Range {
-    uint32_t low, high, neutral;
-  };
+  using Range = device::OptionRange;
   std::map<uint32_t, Range> ranges_;
   std::map<uint32_t, uint32_t> values_;
 };
