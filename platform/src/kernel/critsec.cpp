@@ -32,10 +32,9 @@ extern "C" void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section) {
 
 extern "C" void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section) {
   Section *s = sectionOf(section);
-  if (!s->mutex.try_lock()) {
-    ++section->dwContentions;  // a statistic only; racy as on the handset
-    s->mutex.lock();
-  }
+  const bool contended = !s->mutex.try_lock();
+  if (contended) s->mutex.lock();
+  if (contended) ++section->dwContentions;  // counted under the lock, so no two threads race on it
   ++section->LockCount;
   section->OwnerThread = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(GetCurrentThreadId()));
 }
