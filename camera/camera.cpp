@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "app/backlight.h"
 #include "camera/camera_options.h"
+#include "camera/directshow_source.h"
 #include "camera/dsc_source.h"
 #include "camera/geometry.h"
 #include "camera/lcm_source.h"
@@ -32,10 +33,9 @@ constexpr uint32_t kDirectShowOsMajor = 5;
 constexpr uint32_t kLargestSize = 16384;
 constexpr int32_t kProp5Probe = 120;
 
-// The table of each kind. The camera sources fill their rows as they are built; a handset
-// whose kind has no table yet runs on the screen source.
+// The table of each kind.
 const SourceOps *const kSourceTables[] = {&ScreenSource, &LcmDriverSource, &DscDriverSource, &VendorCameraSource,
-                                          nullptr};
+                                          &DirectShowSource};
 static_assert(sizeof(kSourceTables) / sizeof(kSourceTables[0]) == SOURCE_DIRECTSHOW + 1);
 
 // The record handed to Start; sources may keep its address while their stream runs.
@@ -116,7 +116,7 @@ uint32_t CameraInit(const DeviceRecord *device) {
   Camera &c = Cam();
   const bool screenCapture = g_App.ScreenCaptureMode != 0;
   SourceKind kind = ChooseSource(*device, screenCapture);
-  if (!kSourceTables[kind]) kind = SOURCE_SCREEN;
+  if (kind == SOURCE_DIRECTSHOW && !BindCaptureLibrary()) kind = SOURCE_SCREEN;
   g_CameraSource = kind;
   c.ops = kSourceTables[kind];
   if (!c.StillDoneEvent) c.StillDoneEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -258,6 +258,11 @@ uint32_t StartStream() {
     c.streaming = 1;
   }
   return result;
+}
+
+uint32_t RestartStream() {
+  StopStream();
+  return StartStream();
 }
 
 uint32_t ApplyExposure() {

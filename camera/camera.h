@@ -78,7 +78,7 @@ enum SourceKind : uint32_t {
 // The kind whose table g_App.camera.ops is; chosen by CameraInit.
 extern SourceKind g_CameraSource;
 // The kind a handset calls for (screen-capture mode: the screen); CameraInit falls back to the
-// screen source when that kind's table is not available.
+// screen source when that kind's library cannot be bound.
 SourceKind ChooseSource(const DeviceRecord &device, bool screenCapture);
 
 // Operations of the Camera (g_App.camera), all on the main thread. A still flag selects the
@@ -96,6 +96,9 @@ uint32_t Reconfigure(uint32_t still);
 // camera on its own thread while the main thread's overlay shows the picture size and zoom.
 CaptureGeometry ActiveGeometry();
 uint32_t StartStream();
+// Stops the source (also one that was started behind the Camera's back) and starts the stream
+// again with the active geometry, its format chosen anew.
+uint32_t RestartStream();
 // 1 when the preview exposure value changed (the stream is restarted), else 0.
 uint32_t ApplyExposure();
 // Sends one of the Camera's lists to the source; 0 when the camera is not open.

@@ -29,6 +29,18 @@ enum FrameFormat : uint32_t {
 static_assert(FORMAT_UYVY == 0x59565955 && FORMAT_YUY2 == 0x32595559 && FORMAT_YVYU == 0x55595659);
 static_assert(FORMAT_YV12 == 0x32315659 && FORMAT_IYUV == 0x56555949 && FORMAT_IJPG == 0x47504A49);
 
+// Bytes of a picture of the format and size; 0 for a format without a fixed size (IJPG).
+constexpr uint64_t PictureBytes(uint32_t format, uint32_t width, uint32_t height) {
+  const uint64_t pixels = uint64_t(width) * height;
+  switch (format) {
+    case FORMAT_IJPG: return 0;
+    case FORMAT_RGB24: return pixels * 3;
+    case FORMAT_YV12:
+    case FORMAT_IYUV: return pixels + 2 * (pixels / 4);
+    default: return pixels * 2;
+  }
+}
+
 // One frame as a source hands it over. The buffer belongs to the source and is valid only
 // during the call; a size of 0 means no frame.
 struct FrameDesc {

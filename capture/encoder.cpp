@@ -39,17 +39,6 @@ HMODULE LoadBesideProgram(const WCHAR *name) {
 
 bool Turned(uint32_t rotation) { return rotation == 1 || rotation == 3; }
 
-// Bytes of a frame of width x height in the given format; 0 for formats without a fixed size.
-uint64_t FrameBytes(uint32_t format, uint32_t width, uint32_t height) {
-  const uint64_t pixels = uint64_t(width) * height;
-  switch (format) {
-    case FORMAT_RGB24: return pixels * 3;
-    case FORMAT_YV12:
-    case FORMAT_IYUV: return pixels + 2 * (pixels / 4);
-    default: return pixels * 2;
-  }
-}
-
 // YUY2 (Y0 U0 Y1 V0) and YVYU (Y0 V0 Y1 U0) frames are reordered in place into UYVY, the one
 // packed layout both encoders read; other formats are left alone.
 void PackedToUyvy(FrameDesc *frame) {
@@ -230,7 +219,7 @@ uint32_t EncodeJpeg(EncoderSetup *setup, uint8_t *out, uint32_t capacity, FrameD
   const uint32_t jpegBound = JpegWorstCaseBytes(setup->width, setup->height);
   const uint32_t scale = setup->scale == 2 ? 2 : 1;
   if (jpegBound == 0 || jpegBound > capacity ||
-      frame->size < FrameBytes(frame->format, frame->width, frame->height))
+      frame->size < PictureBytes(frame->format, frame->width, frame->height))
     return 0;
   PackedToUyvy(frame);
   if (!setup->useFast) return EncodeVendor(setup, out, capacity, frame, jpegBound);

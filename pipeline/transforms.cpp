@@ -133,3 +133,63 @@ void Rgb24ToUyvy(uint8_t *out, const uint8_t *in, uint32_t outSize) {
     StoreWord(out + at, UyvyWord(u, y0, v, y1));
   }
 }
+
+void SwapChroma(const FrameDesc *frame) {
+  uint8_t *data = frame->data;
+  if (frame->format == FORMAT_UYVY) {
+    for (uint32_t i = 0; i + 4 <= frame->size; i += 4) {
+      // U and V trade places; each pixel keeps its own luma.
+      uint32_t w = LoadWord(data + i);
+      StoreWord(data + i, (w & 0xFF00FF00) | (w & 0xFF) << 16 | (w >> 16 & 0xFF));
+    }
+  } else if (frame->format == FORMAT_YV12) {
+    uint32_t lumaWords = frame->size / 4 * 2 / 3;
+    uint32_t planeWords = lumaWords / 4;
+    uint8_t *u = data + size_t(lumaWords) * 4, *v = u + size_t(planeWords) * 4;
+    for (uint32_t i = 0; i < planeWords * 4; i += 4) {
+      uint32_t a = LoadWord(u + i);
+      StoreWord(u + i, LoadWord(v + i));
+      StoreWord(v + i, a);
+    }
+  }
+}
+
+void CropWindow(FrameDesc *frame, const CaptureGeometry &g) {
+  if (g.windowWidth == g.cropWidth && g.windowHeight == g.cropHeight) return;
+  if (frame->format != FORMAT_UYVY && frame->format != FORMAT_RGB565) return;
+  // A window that does not lie inside the frame's pixels would be read past the buffer.
+  const uint64_t W = frame->width, H = frame->height;
+  if (uint64_t(g.windowX) + g.windowWidth > W || uint64_t(g.windowY) + g.windowHeight > H ||
+      W * H * 2 > frame->size)
+    return;
+  const size_t rowBytes = size_t(g.windowWidth) * 2, pitch = size_t(W) * 2;
+  const uint8_t *from = frame->data + (size_t(g.windowY) * W + g.windowX) * 2;
+  uint8_t *to = frame->data;
+  for (uint32_t r = 0; r < g.windowHeight; ++r, from += pitch, to += rowBytes) std::memmove(to, from, rowBytes);
+  frame->width = g.windowWidth;
+  frame->height = g.windowHeight;
+}
+
+void FlipFrame(const FrameDesc *frame) {
+  const uint32_t W = frame->width, H = frame->height;
+  uint64_t bytes = 0;
+  switch (frame->format) {
+    case FORMAT_UYVY:
+    case FORMAT_RGB565: bytes = uint64_t(W) * H * 2; break;
+    case FORMAT_RGB24: bytes = uint64_t(W) * H * 3; break;
+    case FORMAT_YV12: bytes = uint64_t(W) * H + 2 * uint64_t(W / 2) * (H / 2); break;
+    default: return;
+  }
+  if (bytes > frame->size) return;  // the frame's buffer does not hold what its size says
+  uint8_t *data = frame->data;
+  switch (frame->format) {
+    case FORMAT_UYVY:
+    case FORMAT_RGB565: FlipRows(data, W * 2, H); break;
+    case FORMAT_RGB24: FlipRows(data, W * 3, H); break;
+    case FORMAT_YV12:
+      FlipRows(data, W, H);
+      FlipRows(data + size_t(W) * H, W / 2, H / 2);
+      FlipRows(data + size_t(W) * H + size_t(W) * H / 4, W / 2, H / 2);
+      break;
+  }
+}

@@ -1,9 +1,12 @@
-// Whole-frame operations on 8-bit samples: the row flip, the motion test and the frame
-// averaging of interval series, and the RGB-to-UYVY conversions of the vendor encoder's path.
+// Whole-frame operations on 8-bit samples: the normalisation steps of every frame (chroma swap,
+// window crop, flip), the row flip, the motion test and the frame averaging of interval series,
+// and the RGB-to-UYVY conversions of the vendor encoder's path.
 // Integer arithmetic only; nothing is allocated.
 #pragma once
 
 #include <cstdint>
+
+#include "camera/frame.h"
 
 // Exchanges rows top to bottom in place.
 void FlipRows(uint8_t *data, uint32_t rowBytes, uint32_t rows);
@@ -27,3 +30,13 @@ void Rgb16ToUyvy(uint8_t *out, const uint8_t *in, uint32_t size, uint32_t bits);
 // RGB 24 (blue, green, red) pixels to UYVY; outSize is the output's byte count, rounded down
 // to whole pixel pairs (6 input bytes each); out may be in.
 void Rgb24ToUyvy(uint8_t *out, const uint8_t *in, uint32_t outSize);
+
+// The normalisation steps, in the order OnFrame applies them.
+// Swaps the chroma components of a UYVY or YV12 frame in place.
+void SwapChroma(const FrameDesc *frame);
+// Moves the geometry's window to the start of a UYVY or RGB 565 frame (rows packed) and gives
+// the descriptor the window's size, when the window differs from the crop and lies inside the
+// frame; other frames are left as they are.
+void CropWindow(FrameDesc *frame, const CaptureGeometry &geometry);
+// Turns a UYVY, RGB 565, RGB 24 or YV12 frame upside down in place.
+void FlipFrame(const FrameDesc *frame);

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "camera/camera_options.h"
+#include "camera/directshow_source.h"
 #include "camera/dsc_source.h"
 #include "camera/lcm_source.h"
 #include "camera/screen_source.h"
@@ -27,10 +30,11 @@ struct Fake {
   std::vector<std::string> calls;
   std::vector<SizeEntry> still{{640, 480, UYVY}, {1280, 960, UYVY}};
   std::vector<SizeEntry> preview{{320, 240, UYVY}, {640, 480, UYVY}};
-  uint32_t openResult = 1, enumResult = 1, startResult = 1, propertyResult = 1, formatResult = 1;
+  uint32_t openResult = 1, enumResult = 1, startResult = 1, propertyResult = 1, formatResult = 1, stillResult = 1;
+  uint32_t stillFormatResult = 1;  // what a format with the still flag gets
   bool enumEntryOk = true;  // every EnumSizes came with a capacity of 16 and 16384 x 16384
   StreamParams params{};
-  bool pipeline = false;  // answers a still stream as the frame pipeline would
+  bool pipeline = false;  // answers a still stream (or a taken still) as the frame pipeline would
   std::thread answer;
 };
 Fake *g_fake;
@@ -85,7 +89,18 @@ uint32_t FakeEnum(uintptr_t array, uintptr_t count, uintptr_t, uintptr_t still) 
 uint32_t FakeFormat(uintptr_t entry, uintptr_t still, uintptr_t, uintptr_t) {
   const SizeEntry &e = *reinterpret_cast<SizeEntry *>(entry);
   Log("format " + std::to_string(e.width) + "x" + std::to_string(e.height) + " " + std::to_string(still));
-  return g_fake->formatResult;
+  return still ? g_fake->stillFormatResult : g_fake->formatResult;
+}
+
+// The still path of DirectShow: the still comes on its own, without a still stream.
+uint32_t FakeTakeStill(uintptr_t, uintptr_t, uintptr_t, uintptr_t) {
+  Log("take still");
+  if (g_fake->pipeline && g_fake->stillResult)
+    g_fake->answer = std::thread([] {
+      g_App.camera.StillFailed = 0;
+      SetEvent(g_App.camera.StillDoneEvent);
+    });
+  return g_fake->stillResult;
 }
 
 SourceOps MakeOps(bool withFormat, bool withFlash) {
@@ -97,6 +112,14 @@ SourceOps MakeOps(bool withFormat, bool withFlash) {
   return ops;
 }
 const SourceOps kPlain = MakeOps(false, true), kWithFormat = MakeOps(true, true), kNoFlash = MakeOps(false, false);
+const SourceOps kStillPath = [] {
+  SourceOps ops = MakeOps(true, false);
+  ops.TakeStill = FakeTakeStill;
+  return ops;
+}();
+
+const SourceOps *const kTables[] = {&ScreenSource, &LcmDriverSource, &DscDriverSource, &VendorCameraSource,
+                                     &DirectShowSource};
 
 class CameraTest : public testing::Test {
  protected:
@@ -143,21 +166,43 @@ TEST(ChooseSource, FirstMatchingRuleWins) {
       {"Windows Mobile 5 reaches DirectShow", 24, 0, 5, false, SOURCE_DIRECTSHOW},
       {"an unknown device on an older system", 24, 0, 4, false, SOURCE_SCREEN},
   };
+  setenv("HANDSET_PROGRAM_DIR", PELKAVO_PROGRAM_DIR, 1);  // where "dsgrab.dll" is
   for (const Case &c : cases) {
     DeviceRecord d{};
     d.modelCode = c.model, d.vendorLibrary = c.vendor, d.osMajorVersion = c.os;
     EXPECT_EQ(ChooseSource(d, c.screen), c.kind) << c.name;
-    // The DirectShow source is not there yet: those handsets run on the screen.
-    const SourceKind built = c.kind == SOURCE_DIRECTSHOW ? SOURCE_SCREEN : c.kind;
-    const SourceOps *const tables[] = {&ScreenSource, &LcmDriverSource, &DscDriverSource, &VendorCameraSource};
     ResetCamera();
     g_App.ScreenCaptureMode = c.screen;
     EXPECT_EQ(CameraInit(&d), 1u);
-    EXPECT_EQ(g_App.camera.ops, tables[built]) << c.name;
-    EXPECT_EQ(g_CameraSource, built) << c.name;
+    EXPECT_EQ(g_App.camera.ops, kTables[c.kind]) << c.name;
+    EXPECT_EQ(g_CameraSource, c.kind) << c.name;
     // Screen capture (and model 14) leave only "4:3" in both aspect lists.
     EXPECT_EQ(g_App.camera.StillAspect.count, c.screen || c.model == 14 ? 1u : 5u) << c.name;
   }
+  ReleaseCaptureLibrary();
+  unsetenv("HANDSET_PROGRAM_DIR");
+}
+
+// DirectShow needs "dsgrab.dll" beside the program; without it the handset runs on the screen,
+// and nothing of a library that was not bound stays loaded.
+TEST(ChooseSource, WithoutTheCaptureLibraryDirectShowFallsBackToTheScreen) {
+  const std::string empty = testing::TempDir() + "no-capture-library";
+  std::filesystem::create_directories(empty);
+  setenv("HANDSET_PROGRAM_DIR", empty.c_str(), 1);
+  DeviceRecord d{};
+  d.modelCode = 24, d.osMajorVersion = 5;
+  ResetCamera();
+  EXPECT_EQ(CameraInit(&d), 1u);
+  EXPECT_EQ(g_CameraSource, SOURCE_SCREEN);
+  EXPECT_EQ(g_App.camera.ops, &ScreenSource);
+  setenv("HANDSET_PROGRAM_DIR", PELKAVO_PROGRAM_DIR, 1);
+  ResetCamera();
+  EXPECT_EQ(CameraInit(&d), 1u);  // now found, and bound once for both calls
+  EXPECT_EQ(BindCaptureLibrary(), 1u);
+  EXPECT_EQ(g_CameraSource, SOURCE_DIRECTSHOW);
+  ReleaseCaptureLibrary();
+  unsetenv("HANDSET_PROGRAM_DIR");
+  std::filesystem::remove_all(empty);
 }
 
 TEST_F(CameraTest, OpenLearnsTheSizesAndBuildsTheLists) {
@@ -429,6 +474,47 @@ TEST_F(CameraTest, AStillOnAStoppedCameraFailsAndIsNotTakenLater) {
   ASSERT_EQ(StartStream(), 1u);
   EXPECT_EQ(fake.calls, (Calls{"start 0"}));
   EXPECT_FALSE(c.MoreFrames);
+}
+
+// On DirectShow the still is taken at the still size beside the running preview; the graph is
+// stopped and run again at the preview's format afterwards, whatever became of the still. A
+// refusal of the still format or of the still itself falls back; a still that never comes
+// does not.
+TEST_F(CameraTest, DirectShowTakesTheStillOnItsOwnPathAndRunsThePreviewAgain) {
+  g_CameraSource = SOURCE_DIRECTSHOW;
+  OpenAndStream(&kStillPath);
+  const Calls restart{"stop", "format 320x240 0", "start 0"};
+  auto withRestart = [&](Calls calls) {
+    calls.insert(calls.end(), restart.begin(), restart.end());
+    return calls;
+  };
+  struct {
+    const char *name;
+    uint32_t formatResult, stillResult;
+    bool pipeline;
+    uint32_t result, fallbacks;
+    Calls calls;
+  } const cases[] = {
+      {"the still arrives", 1, 1, true, 1, 0, withRestart({"format 1280x960 1", "take still"})},
+      {"the still never comes", 1, 1, false, 0, 0, withRestart({"format 1280x960 1", "take still"})},
+      {"the still is refused", 1, 0, true, 0, 1, withRestart({"format 1280x960 1", "take still"})},
+      {"the still format is refused", 0, 1, true, 0, 1, withRestart({"format 1280x960 1"})},
+  };
+  g_App.camera.StillSize.index = 1;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetSink();
+    fake.calls.clear();
+    fake.stillFormatResult = c.formatResult, fake.stillResult = c.stillResult, fake.pipeline = c.pipeline;
+    const uint32_t result = CameraCapture(1, 0, 50);
+    if (fake.answer.joinable()) fake.answer.join();
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(g_sink.fallbacks, c.fallbacks);
+    EXPECT_EQ(fake.calls, c.calls);
+    EXPECT_TRUE(g_App.camera.streaming);
+    EXPECT_FALSE(g_App.camera.MoreFrames);
+  }
+  g_CameraSource = SOURCE_SCREEN;
 }
 
 TEST_F(CameraTest, CloseStopsFirst) {

@@ -277,8 +277,11 @@ class RealProgramWindow : public DesktopWindow, public ::testing::WithParamInter
 // display has it.
 TEST_P(RealProgramWindow, ShowsWhatTheHandsetShowsAsTheUserGoesOn) {
   const std::string root = folder + "/root", last = folder + "/last.png";
+  // The screen source's colour bars, which the reference shows: no DirectShow camera library.
+  const std::string program = ProgramDirectoryWithout(PELKAVO_PROGRAM_DIR, folder + "/prog", {"dsgrab.dll"});
   Program pelkavo(PELKAVO_PROGRAM_DIR "/Pelkavo.exe", {},
                   {{"DISPLAY", display->name()}, {"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "2"},
+                   {"HANDSET_PROGRAM_DIR", program},
                    {"HANDSET_ROOT", root}, {"HANDSET_PROFILE", "asus-p525"}, {"HANDSET_CAMERA", "bars"},
                    {"HANDSET_INPUT", ""}, {"HANDSET_HOME_SCREEN", "frozen"}, {"HANDSET_SCREENSHOT", last}, {"SDL_VIDEODRIVER", "x11"},
                    {"SDL_AUDIODRIVER", "dummy"}, {"SDL_RENDER_DRIVER", "software"},

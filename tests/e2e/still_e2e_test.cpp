@@ -134,24 +134,22 @@ class StillE2e : public ::testing::Test {
     env_["HANDSET_PROFILE"] = path.string();
   }
 
-  // A copy of the program directory without tarnjpg.dll, as the program's directory.
-  void withoutTarnjpg() {
-    const fs::path prog = base_ / "prog";
-    fs::remove_all(prog);
-    fs::create_directories(prog);
-    for (const auto &entry : fs::directory_iterator(PELKAVO_PROGRAM_DIR))
-      if (entry.path().filename() != "tarnjpg.dll") fs::copy(entry.path(), prog / entry.path().filename());
-    env_["HANDSET_PROGRAM_DIR"] = prog.string();
-    program_ = prog.string();
+  // The program directory without the named libraries, as the program's directory.
+  void programWithout(const std::vector<std::string> &missing) {
+    program_ = ProgramDirectoryWithout(PELKAVO_PROGRAM_DIR, (base_ / "prog").string(), missing);
+    env_["HANDSET_PROGRAM_DIR"] = program_;
   }
 
   // "-f" with the arguments before it on the shipped profile, with or without tarnjpg.dll in the
-  // program directory and the camera library on the handset; the picture's file (which may be
-  // missing), after asserting that the capture ran.
+  // program directory and the camera library (the vendor's, or dsgrab.dll) on the handset; the
+  // picture's file (which may be missing), after asserting that the capture ran.
   fs::path shoot(const char *name, bool tarnjpg, const std::string &arguments, bool cameraLibrary) {
     env_.erase("HANDSET_PROGRAM_DIR");
     program_ = PELKAVO_PROGRAM_DIR;
-    if (!tarnjpg) withoutTarnjpg();
+    std::vector<std::string> missing;
+    if (!tarnjpg) missing.push_back("tarnjpg.dll");
+    if (!cameraLibrary) missing.push_back("dsgrab.dll");
+    if (!missing.empty()) programWithout(missing);
     profile(name, "", cameraLibrary);
     const fs::path shot = base_ / "shot.jpg";
     fs::remove(shot);
@@ -209,7 +207,9 @@ TEST_F(StillE2e, ColourBarsOnEveryEncoderPath) {
 // Every kind of camera handset takes the camera's picture at its size rows' sizes with the encoder
 // it calls for: a stamped frame of the moving scene, upright and in its colours. The vendor camera
 // library's models at their largest size; "LCM1:" on the PXA270 (tarnjpg, or the vendor encoder
-// without it) and "DSC1:" on the PXA255 (the vendor encoder only) at several rows.
+// without it) and "DSC1:" on the PXA255 (the vendor encoder only) at several rows; DirectShow
+// from the still pin (the last row is planar, the "640 x 480" row the halved middle of the
+// 1280 x 1024 picture) and, on a camera without one, from the capture pin.
 TEST_F(StillE2e, CameraPicturesOnEveryKindOfCameraHandset) {
   const struct {
     const char *profile;
@@ -231,6 +231,11 @@ TEST_F(StillE2e, CameraPicturesOnEveryKindOfCameraHandset) {
       {"motorola-mpx220-encoder", true, "-r4 ", Writer::Vendor, 640, 480},
       {"motorola-mpx220-encoder", true, "-r1 ", Writer::Vendor, 176, 144},
       {"motorola-mpx220-encoder", true, "-r0 ", Writer::Vendor, 160, 120},
+      {"asus-p525", true, "", Writer::Tarnjpg, 1024, 768},
+      {"asus-p525", true, "-r0 ", Writer::Tarnjpg, 1280, 1024},
+      {"asus-p525", true, "-r1 ", Writer::Tarnjpg, 640, 480},
+      {"treo-700w", true, "", Writer::Tarnjpg, 176, 144},
+      {"treo-700w", true, "-r0 ", Writer::Tarnjpg, 640, 480},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(std::string(c.profile) + (c.tarnjpgInProgramDirectory ? "" : " without tarnjpg.dll") + " " +
@@ -244,6 +249,16 @@ TEST_F(StillE2e, CameraPicturesOnEveryKindOfCameraHandset) {
     EXPECT_EQ(d.height, c.height);
     EXPECT_TRUE(ReadFrameStampFromJpeg(jpeg).has_value()) << "no frame stamp: not the camera's picture";
     EXPECT_EQ(SceneReport(d), "");
+  }
+}
+
+// A still format the DirectShow camera refuses, or a still that never comes, writes nothing and
+// ends the run as usual.
+TEST_F(StillE2e, AStillTheDirectShowCameraDoesNotGiveWritesNothing) {
+  for (const char *fault : {"dshow-format:1280x1024", "dshow-still-silent"}) {
+    SCOPED_TRACE(fault);
+    env_["HANDSET_FAULTS"] = fault;
+    EXPECT_FALSE(fs::exists(shoot("asus-p525", true, "-r0 ", true)));
   }
 }
 

@@ -235,7 +235,7 @@ TEST_F(Interactive, IntervalSeriesPlainAndAveraged) {
   auto shots = Files(".jpg");
   EXPECT_GE(shots.size(), 2u) << plain.output;
   EXPECT_EQ(Serials(shots), Counting(shots.size()));
-  // The colour bars as they are: brighter than the averaging's target below.
+  // The camera's picture as it is: brighter than the averaging's target below.
   for (const fs::path &shot : shots) EXPECT_GT(MeanLuma(DecodeLuma(shot)), 100) << shot;
   for (const fs::path &shot : shots) fs::remove(shot);
 
@@ -320,11 +320,11 @@ TEST_F(Interactive, VideoPauseResumeKeepAndDiscard) {
 }
 
 // Each kind of camera handset through the whole program: a photo of the camera's scene and an
-// AVI of it, from the vendor camera library, from "LCM1:" on the PXA270 and from "DSC1:" on the
-// MPx220 with the vendor encoder.
+// AVI of it, from the vendor camera library, from "LCM1:" on the PXA270, from "DSC1:" on the
+// MPx220 with the vendor encoder, and through DirectShow with and without a still pin.
 TEST_F(Interactive, CameraPhotoAndVideoOnEachKindOfCameraHandset) {
   constexpr int kCaptureMode = 23;
-  for (const char *handset : {"htc-wizard", "htc-pm10", "motorola-mpx220-encoder"}) {
+  for (const char *handset : {"htc-wizard", "htc-pm10", "motorola-mpx220-encoder", "asus-p525", "treo-700w"}) {
     SCOPED_TRACE(handset);
     fs::create_directories(root_);
     UseProfile(handset, "", {});

@@ -99,7 +99,9 @@ class ScreensE2e : public ::testing::TestWithParam<Handset> {
     std::ofstream(file) << script;
     const std::string profile = WithoutCameraLibrary(std::string(PROFILES_DIR) + "/" + GetParam().profile + ".profile",
                                                      (base_ / "handset.profile").string());
-    const std::string command = "HANDSET_ROOT='" + (base_ / "root").string() + "' HANDSET_PROFILE='" + profile +
+    const std::string program = ProgramDirectoryWithout(PELKAVO_PROGRAM_DIR, (base_ / "prog").string(), {"dsgrab.dll"});
+    const std::string command = "HANDSET_PROGRAM_DIR='" + program + "' HANDSET_ROOT='" + (base_ / "root").string() +
+                                "' HANDSET_PROFILE='" + profile +
                                 "' HANDSET_DISPLAY=headless HANDSET_HOME_SCREEN=frozen HANDSET_INPUT='" +
                                 file.string() + "' timeout 120 " + PELKAVO_PROGRAM_DIR + "/Pelkavo.exe";
     const int status = std::system(command.c_str());

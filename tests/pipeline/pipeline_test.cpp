@@ -17,6 +17,7 @@
 #include "device/profile.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/preview.h"
+#include "pipeline/transforms.h"
 #include "platform/kernel.h"
 
 namespace {

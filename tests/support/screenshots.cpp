@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,4 +65,17 @@ std::string WithoutCameraLibrary(const std::string &profile, const std::string &
   for (std::string line; std::getline(in, line);)
     if (line.rfind("system_library = HTCcamera", 0) != 0) out << line << "\n";
   return copy;
+}
+
+std::string ProgramDirectoryWithout(const std::string &programDirectory, const std::string &folder,
+                                    const std::vector<std::string> &missing) {
+  namespace fs = std::filesystem;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  for (const auto &entry : fs::directory_iterator(programDirectory)) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(missing.begin(), missing.end(), name) == missing.end())
+      fs::create_symlink(fs::absolute(entry.path()), fs::path(folder) / name);
+  }
+  return folder;
 }

@@ -24,5 +24,11 @@ std::string CompareWithReference(const std::vector<uint8_t> &png, const std::str
 
 // The screenshot references show the screen source's colour bars. This writes a copy of the
 // profile file `profile` to `copy` without its vendor camera library, so that a camera handset
-// runs on the screen source, and returns `copy`.
+// runs on the screen source, and returns `copy`. A DirectShow handset needs the program's
+// directory without "dsgrab.dll" as well (ProgramDirectoryWithout).
 std::string WithoutCameraLibrary(const std::string &profile, const std::string &copy);
+
+// Makes `folder` a program directory (for HANDSET_PROGRAM_DIR) of links to the files of
+// `programDirectory` except those named, as if they had not been installed; returns `folder`.
+std::string ProgramDirectoryWithout(const std::string &programDirectory, const std::string &folder,
+                                    const std::vector<std::string> &missing);
