@@ -147,8 +147,13 @@ uint32_t CameraOpen() {
   const SizeEntry *widest = &c.stillSizes[0];
   for (uint32_t i = 1; i < c.stillSizeCount; ++i)
     if (c.stillSizes[i].width > widest->width) widest = &c.stillSizes[i];
-  SetPictureSize(&g_App.EncodeBuffer, widest->width, widest->height,
-                 EncodeBufferBytes(widest->width, widest->height));
+  // Every still and every preview frame is worked on in this buffer: without it the camera
+  // would show and save nothing.
+  if (!SetPictureSize(&g_App.EncodeBuffer, widest->width, widest->height,
+                      EncodeBufferBytes(widest->width, widest->height))) {
+    Call(Ops().Close);
+    return 0;
+  }
   RebuildSizeList(1);
   RebuildSizeList(0);
   ChoosePreviewBase();
@@ -291,7 +296,8 @@ uint32_t ApplyOption(OptionList *list) {
     CameraOpen();
   }
   if (c.opened) SendList(*list);
-  if (restart || reopen) StartStream();
+  // A reopen that failed leaves the camera closed: nothing to start.
+  if ((restart || reopen) && c.opened) StartStream();
   return 1;
 }
 

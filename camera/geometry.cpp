@@ -1,5 +1,6 @@
 #include "camera/geometry.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/appstate.h"
@@ -164,14 +165,17 @@ uint32_t StepZoom(int32_t delta, uint32_t still) {
 
 void RebuildSizeList(uint32_t still) {
   const SizeKind kind = Kind(still);
-  const bool skipNarrow = still && g_App.device.modelCode == kModelHardwareZoom;
+  auto narrow = [](const SizeEntry &e) { return e.width == 352 || e.width == 176; };
+  // The model's still list leaves out the narrow sizes, unless nothing else would be left.
+  const bool skipNarrow = still && g_App.device.modelCode == kModelHardwareZoom &&
+                          !std::all_of(kind.sizes, kind.sizes + std::min(kind.count, kMaxSizes), narrow);
   const bool vga = still && OptionValue(g_App.camera.CameraMode) != 2;
   const uint32_t wantWidth = vga ? 640 : 320, wantHeight = vga ? 480 : 240;
   uint32_t rows = 0, defaultRow = 0;
   bool found = false;
   for (uint32_t i = 0; i < kind.count && i < kMaxSizes; ++i) {
     const SizeEntry &e = kind.sizes[i];
-    if (skipNarrow && (e.width == 352 || e.width == 176)) continue;
+    if (skipNarrow && narrow(e)) continue;
     if (!found && e.width == wantWidth && e.height == wantHeight) {
       defaultRow = rows;
       found = true;

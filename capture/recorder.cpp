@@ -117,11 +117,10 @@ int SetupRecorder(Recorder *r, const WCHAR *path, uint32_t sizeLimit, int soundO
     // A rate above 1000 frames per second (or none) leaves the interval 0, which OpenAvi refuses.
     uint32_t interval = framesPerSecond ? 1000 / framesPerSecond : 0;
     w->sizeLimit = sizeLimit;
-    if (interval != w->frameInterval) {
-      w->frameInterval = interval;
-      if (interval && interval != w->soundBlock.interval)
-        SetupSoundBuffers(&w->soundBlock, kSoundBufferedMs / interval, interval);
-    }
+    w->frameInterval = interval;
+    // The buffers are made anew for another rate, and again when there was no memory for them.
+    if (interval && (interval != w->soundBlock.interval || w->soundBlock.bufferCount == 0))
+      SetupSoundBuffers(&w->soundBlock, kSoundBufferedMs / interval, interval);
   }
   return 1;
 }

@@ -96,10 +96,13 @@ void DrawPreview(const FrameDesc *frame, uint32_t force) {
   if (!force && tick >= g_App.LastPreviewTick &&
       tick - g_App.LastPreviewTick < uint32_t(SettingValue(SET_PREVIEW_INTERVAL)))
     return;
-  g_App.LastPreviewTick = tick;
+  // The interval runs from the last frame shown: one skipped because another thread composes
+  // holds back nothing.
   if (local.format == FORMAT_IJPG) {
+    g_App.LastPreviewTick = tick;
     ComposeAndBlit();  // a JPEG frame is never decoded for the preview; the overlay still is
   } else if (TakeCompose(force)) {
+    g_App.LastPreviewTick = tick;
     int mode = SettingValue(EffectiveRow(*g_App.settings[SET_CAPTURE_MODE]) == 1 ? SET_VIDEO_PREVIEW_MODE
                                                                                    : SET_PHOTO_PREVIEW_MODE);
     ConvertPreview(&local, uint32_t(SettingValue(SET_MOUNTING)), uint32_t(mode),

@@ -244,13 +244,24 @@ TEST_F(CameraTest, OpenFailures) {
   EXPECT_EQ(CameraOpen(), 0u);
   EXPECT_EQ(fake.calls, (Calls{"open 1"}));
   fake.openResult = 1;
-  for (bool stillEmpty : {true, false}) {
+  const struct {
+    const char *name;
+    std::vector<SizeEntry> still;
+    uint32_t enumResult;
+    Calls calls;
+  } cases[] = {
+      {"no still sizes", {}, 1, {"open 1", "sizes still", "close"}},
+      {"sizes refused", {{640, 480, UYVY}}, 0, {"open 1", "sizes still", "close"}},
+      {"no encode buffer for the widest still", {{65520, 65520, UYVY}}, 1,
+       {"open 1", "sizes still", "sizes preview", "close"}},
+  };
+  for (const auto &k : cases) {
     fake.calls.clear();
-    fake.still = stillEmpty ? std::vector<SizeEntry>{} : std::vector<SizeEntry>{{640, 480, UYVY}};
-    fake.enumResult = stillEmpty ? 1 : 0;  // no sizes, or a refusal
-    EXPECT_EQ(CameraOpen(), 0u);
-    EXPECT_EQ(fake.calls, (Calls{"open 1", "sizes still", "close"}));
-    EXPECT_FALSE(g_App.camera.opened);
+    fake.still = k.still;
+    fake.enumResult = k.enumResult;
+    EXPECT_EQ(CameraOpen(), 0u) << k.name;
+    EXPECT_EQ(fake.calls, k.calls) << k.name;
+    EXPECT_FALSE(g_App.camera.opened) << k.name;
   }
   fake.calls.clear();
   EXPECT_EQ(CameraClose(), 0u);  // nothing open
@@ -326,6 +337,12 @@ TEST_F(CameraTest, ModelsElevenFourteenAndFiveAtOpen) {
     EXPECT_EQ(fake.calls, k.calls) << "model " << k.model;
     EXPECT_EQ(g_App.camera.Prop5.count, k.prop5Count) << "model " << k.model;
   }
+  // Model 11 leaves the narrow stills out of its list, but never all of them.
+  CameraClose();
+  g_App.device.modelCode = 11;
+  fake.still = {{352, 288, UYVY}, {176, 144, UYVY}};
+  ASSERT_EQ(CameraOpen(), 1u);
+  EXPECT_EQ(g_App.camera.StillSize.count, 2u);
 }
 
 TEST_F(CameraTest, ApplyOptionRestartsOrReopensOnlyWhereTheDeviceNeedsIt) {
@@ -356,6 +373,13 @@ TEST_F(CameraTest, ApplyOptionRestartsOrReopensOnlyWhereTheDeviceNeedsIt) {
   EXPECT_EQ(fake.calls, (Calls{"stop", "close", "open 1", "sizes still", "sizes preview", "prop 4=2", "prop 1=2",
                                "prop 10=128", "prop 10=128", "start 0"}));
   EXPECT_TRUE(c.opened && c.streaming);
+
+  // A reopen that fails leaves the camera closed and stopped.
+  fake.calls.clear();
+  fake.openResult = 0;
+  EXPECT_EQ(ApplyOption(&c.Prop10), 1u);
+  EXPECT_EQ(fake.calls, (Calls{"stop", "close", "open 1"}));
+  EXPECT_FALSE(c.opened || c.streaming);
 }
 
 TEST_F(CameraTest, TheStreamRecordFollowsTheGeometry) {

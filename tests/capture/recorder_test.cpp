@@ -110,6 +110,19 @@ TEST_F(RecorderTest, ExtensionFollowsTheKind) {
   }
 }
 
+// Sound buffers that could not be made (no memory) are made again for the next recording at
+// the same rate, rather than leaving every later recording without sound.
+TEST_F(RecorderTest, SoundBuffersMissingFromAnEarlierSetupAreMadeAgain) {
+  const char16_t *path = u"\\My Documents\\My Videos\\clip.avi";
+  ASSERT_EQ(SetupRecorder(&recorder_, path, 0x80000000, 1, 15, 320, 240, RECORD_AVI), 1);
+  SoundBlock &sound = recorder_.writer->soundBlock;
+  const uint32_t made = sound.bufferCount;
+  ASSERT_GT(made, 0u);
+  FreeSoundBuffers(&sound);  // as a setup without memory for them leaves the block
+  ASSERT_EQ(SetupRecorder(&recorder_, path, 0x80000000, 1, 15, 320, 240, RECORD_AVI), 1);
+  EXPECT_EQ(sound.bufferCount, made);
+}
+
 TEST_F(RecorderTest, AviRecordingWithPauseAndResume) {
   TestMicrophone microphone("counter", 100000);
   const char16_t *path = u"\\My Documents\\My Videos\\clip.avi";

@@ -210,14 +210,18 @@ TEST_F(Pipeline, PreviewFollowsTheIntervalTheScreenAndTheFormat) {
     uint32_t tick;
     const FrameDesc *frame;
     uint16_t expected;
+    bool composing = false;  // another thread composes the screen meanwhile
   } steps[] = {
       {1000, &w, 0xFFFF}, {1050, &b, 0xFFFF},  // within the interval: skipped
       {1100, &b, 0x0000}, {1150, &w, 0x0000},
-      {500, &w, 0xFFFF},  // a tick that went back never skips
+      {1200, &w, 0x0000, true}, {1210, &w, 0xFFFF},  // a frame skipped for the other thread holds nothing back
+      {500, &b, 0x0000},  // a tick that went back never skips
   };
   for (const Step &s : steps) {
     platform::setTickCount(s.tick);
+    g_App.ComposeBusy = s.composing;
     OnFrame(s.frame, 0);
+    g_App.ComposeBusy = 0;
     EXPECT_EQ(shown(), s.expected) << "tick " << s.tick;
   }
   // A JPEG frame is never decoded.
@@ -225,14 +229,14 @@ TEST_F(Pipeline, PreviewFollowsTheIntervalTheScreenAndTheFormat) {
   Bytes jpeg(100, 0);
   FrameDesc j = Desc(jpeg, FORMAT_IJPG, 240, 320);
   OnFrame(&j, 0);
-  EXPECT_EQ(shown(), 0xFFFF);
+  EXPECT_EQ(shown(), 0x0000);
   // Without the full screen nothing is drawn unless forced.
   g_App.FullScreen = 0;
   platform::setTickCount(6000);
-  OnFrame(&b, 0);
-  EXPECT_EQ(shown(), 0xFFFF);
-  DrawPreview(&b, 1);
+  OnFrame(&w, 0);
   EXPECT_EQ(shown(), 0x0000);
+  DrawPreview(&w, 1);
+  EXPECT_EQ(shown(), 0xFFFF);
   // The screen is never fed back into itself, but a saved picture is shown.
   g_App.FullScreen = 1;
   g_App.ScreenCaptureMode = 1;
