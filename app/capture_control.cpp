@@ -239,6 +239,10 @@ uint32_t HandleAction() {
 
 void CaptureFinished(uint32_t code) {
   const uint32_t mode = Mode();
+  if (code == CAPTURE_FAILED) {
+    if (mode == kModeVideo && State() == STATE_CAPTURING) PauseRecording();
+    return;
+  }
   if (mode == kModeInterval) {
     const bool ended = StopInterval();
     SetState(STATE_PREVIEW);

@@ -24,9 +24,11 @@ uint32_t HandleAction();
 uint32_t HandleCapturePage(MenuPage *page, int32_t key);
 
 // Codes of CaptureFinished and of the window's capture-finished message (WM_APP, wParam).
-enum : uint32_t { CAPTURE_DONE = 0, CAPTURE_STOPPED = 1 };
+enum : uint32_t { CAPTURE_DONE = 0, CAPTURE_STOPPED = 1, CAPTURE_FAILED = 2 };
 // The end of a capture: a still that finished (CAPTURE_DONE shows the after-photo page), or a
 // stop without a page; ends a running interval series and goes back to the preview picture.
+// CAPTURE_FAILED ends a recording whose file could not be written, as the Action key would,
+// whether or not the program is in front.
 void CaptureFinished(uint32_t code);
 
 // Ends the interval series: asks the thread to stop and waits up to 5120 ms, then terminates

@@ -273,6 +273,9 @@ uint32_t HandleKey(int32_t key) {
     return 1;
   }
   if (IsKey(key, SET_KEY_MINIMISE_RELEASE)) {
+    // The camera goes with the window: a running capture is stopped or paused first, as a
+    // deactivation does (which, out of full screen, no longer can).
+    if (State() == STATE_CAPTURING) HandleAction();
     Minimise(1);
     return 1;
   }

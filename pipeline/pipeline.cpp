@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/appstate.h"
+#include "app/capture_control.h"
 #include "app/settings.h"
 #include "camera/camera.h"
 #include "capture/encoder.h"
@@ -29,11 +30,12 @@ uint32_t Checksum(const FrameDesc &frame) {
   return x;
 }
 
-// The recording ends through the controller on the main thread, as if the Action key had been
-// pressed; the frame thread only reports it (once).
+// The recording ends on the main thread, as the Action key would end it, also while the
+// program is not in front (where the key itself is ignored); the frame thread only reports it
+// (once).
 void FailRecording() {
   if (SetRecordingFailed(&g_App.recorder) && g_App.MainWindow)
-    PostMessageW(g_App.MainWindow, WM_KEYDOWN, WPARAM(uint16_t(g_App.keys.vkStart)), 0);
+    PostMessageW(g_App.MainWindow, WM_APP, CAPTURE_FAILED, 0);
 }
 
 void RecordFrame(FrameDesc *frame) {

@@ -3,6 +3,7 @@
 #include <winreg.h>
 
 #include "app/backlight.h"
+#include "app/capture_control.h"
 #include "app/fullscreen.h"
 #include "app/winproc.h"
 #include "tests/controller/controller_fixture.h"
@@ -127,6 +128,36 @@ TEST_F(WindowTest, BackgroundGivesBackWhatTheProgramTook) {
   ASSERT_EQ(Current()->cursor.load(), 6);
   Send(WM_KEYDOWN, VK_RETURN);
   EXPECT_FALSE(Drain());
+}
+
+// A recording whose file could not be written ends as the Action key would end it, also while
+// the program is out of full screen, where the key itself is ignored.
+TEST_F(WindowTest, AFailedRecordingEndsAlsoOutOfFullScreen) {
+  Setting(SET_CAPTURE_MODE).index = 1;  // video
+  g_App.recorder.kind = RECORD_AVI;
+  g_App.recorder.failed = 1;
+  g_App.captureState = STATE_CAPTURING;
+  SetFullScreen(window_, 0);
+  Send(WM_APP, CAPTURE_FAILED);
+  EXPECT_EQ(g_App.captureState.load(), STATE_DIALOG);
+  EXPECT_EQ(Current(), Page(PAGE_AFTER_RECORDING));  // not the paused page: it cannot go on
+  g_App.recorder.kind = 0;
+  g_App.recorder.failed = 0;
+}
+
+// The key that minimises and releases the camera ends a running series first, as a deactivation
+// would, rather than closing the camera under it.
+TEST_F(WindowTest, MinimiseAndReleaseEndsTheRunningCaptureFirst) {
+  g_App.MainWindow = window_;
+  AssignKey(SET_KEY_MINIMISE_RELEASE, VK_F4);
+  Setting(SET_CAPTURE_MODE).index = 2;  // interval series
+  SetFullScreen(window_, 1);
+  g_App.captureState = STATE_CAPTURING;
+  Send(WM_KEYDOWN, VK_F4);
+  EXPECT_EQ(g_App.captureState.load(), STATE_PREVIEW);
+  EXPECT_EQ(g_App.FullScreen.load(), 0);
+  Drain();
+  g_App.MainWindow = nullptr;
 }
 
 TEST_F(WindowTest, MinimiseKeysLeaveFullScreen) {

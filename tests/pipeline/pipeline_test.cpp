@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/appstate.h"
+#include "app/capture_control.h"
 #include "app/settings.h"
 #include "capture/encoder.h"
 #include "capture/still.h"
@@ -393,16 +394,15 @@ LRESULT CALLBACK PlainWindow(HWND window, UINT message, WPARAM wParam, LPARAM lP
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// The recording ends on the main thread: the frame thread marks it failed and posts the Action
-// key to the main window, once.
-TEST_F(Pipeline, AFailedRecordingWriteMarksItFailedAndPostsTheActionKeyOnce) {
+// The recording ends on the main thread: the frame thread marks it failed and tells the main
+// window, once.
+TEST_F(Pipeline, AFailedRecordingWriteMarksItFailedAndTellsTheWindowOnce) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = PlainWindow;
   wc.lpszClassName = u"PipelineTest";
   RegisterClassW(&wc);
   g_App.MainWindow = CreateWindowExW(0, u"PipelineTest", u"p", 0, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(g_App.MainWindow, nullptr);
-  g_App.keys.vkStart = 0x86;
   AviWriter *writer = CreateAviWriter();
   g_App.recorder.writer = writer;
   g_App.recorder.kind = RECORD_AVI;
@@ -417,13 +417,12 @@ TEST_F(Pipeline, AFailedRecordingWriteMarksItFailedAndPostsTheActionKeyOnce) {
   OnFrame(&d, 0);
   EXPECT_EQ(g_App.recorder.failed, 1);
   MSG msg;
-  ASSERT_TRUE(PeekMessageW(&msg, g_App.MainWindow, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
-  EXPECT_EQ(msg.wParam, WPARAM(0x86));
-  EXPECT_FALSE(PeekMessageW(&msg, g_App.MainWindow, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+  ASSERT_TRUE(PeekMessageW(&msg, g_App.MainWindow, WM_APP, WM_APP, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, WPARAM(CAPTURE_FAILED));
+  EXPECT_FALSE(PeekMessageW(&msg, g_App.MainWindow, 0, 0, PM_REMOVE));
   DestroyAviWriter(writer);
   DestroyWindow(g_App.MainWindow);
   g_App.MainWindow = nullptr;
-  g_App.keys.vkStart = 0;
 }
 
 // What a frame does in each capture state when it is not a still: the preview is drawn in
