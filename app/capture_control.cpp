@@ -26,7 +26,8 @@ constexpr uint32_t kStopWait = 5120;
 constexpr uint32_t kVideoQualityProperty = 65;
 constexpr uint64_t kMaxRecording = 0x80000000;
 constexpr uint64_t kRecordingReserve = 3 * 1024 * 1024;
-constexpr uint32_t kNoMemoryMs = 1024, kNoSpaceMs = 2000;
+constexpr uint32_t kNoMemoryMs = 1024, kNoSpaceMs = 2000, kNoPictureMs = 2048;
+constexpr char kNoPicture[] = "No picture taken.";
 
 Camera &Cam() { return g_App.camera; }
 
@@ -40,8 +41,14 @@ void TakePhoto() {
     return;
   }
   const uint32_t restore = g_App.device.modelCode == kModelHardwareZoom ? 0 : 1;
+  const StatusMessage &status = g_App.status;
+  const char *saying = status.text.load();
+  const uint32_t since = status.startTick.load();
   if (!CameraCapture(restore, 0, kStillTimeout)) {
     SetState(STATE_PREVIEW);
+    // A still that failed never looks like nothing happened; a fall-back has said why already.
+    if (status.text.load() == saying && status.startTick.load() == since)
+      ShowStatus(kNoPicture, kNoPictureMs);
     return;
   }
   ShowCapturePage(PAGE_AFTER_PHOTO, g_App.menu.current);

@@ -40,18 +40,31 @@ SizeKind Kind(uint32_t still) {
 
 uint32_t RoundDown16(uint32_t v) { return v & ~15u; }
 
+// v × n / d, rounded to the nearest and then down to a multiple of 16; v itself for n = d.
+uint32_t Scaled(uint32_t v, uint32_t n, uint32_t d) { return n == d ? v : RoundDown16((n * v + d / 2) / d); }
+
 }  // namespace
 
 void AspectCorrect(uint32_t aspect, uint32_t *width, uint32_t *height) {
   if (aspect >= kAspectCount) return;
   const AspectRatio a = kAspects[aspect];
   if (a.numerator == 4 && a.denominator == 3) return;
-  if (a.numerator == a.denominator)
-    *width = *height;
-  else if (a.numerator < a.denominator)
-    *width = RoundDown16((a.numerator * *height + a.denominator / 2) / a.denominator);
-  else
-    *height = RoundDown16((a.denominator * *width + a.numerator / 2) / a.numerator);
+  const uint32_t n = a.numerator, d = a.denominator, w = *width, h = *height;
+  // A ratio of at most one sets the width from the height, a wider one the height from the
+  // width; where that would grow past the picture (a portrait size) the other side is set.
+  if (n <= d) {
+    const uint32_t fromHeight = Scaled(h, n, d);
+    if (fromHeight <= w)
+      *width = fromHeight;
+    else
+      *height = Scaled(w, d, n);
+  } else {
+    const uint32_t fromWidth = Scaled(w, d, n);
+    if (fromWidth <= h)
+      *height = fromWidth;
+    else
+      *width = Scaled(h, n, d);
+  }
 }
 
 uint32_t ComputeGeometry(uint32_t sizeIndex, uint32_t aspect, uint32_t still, CaptureGeometry *out) {

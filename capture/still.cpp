@@ -71,5 +71,7 @@ uint32_t SaveStill(uint8_t *buffer, uint32_t capacity, FrameDesc *frame) {
   const size_t written = fwrite(buffer, size, 1, file);
   // The data may reach the volume only when the file is closed: a full card fails there.
   const bool closed = fclose(file) == 0;
-  return written == 1 && closed;
+  if (written == 1 && closed) return 1;
+  DeleteFileW(g_App.currentFile);  // a cut-off picture is no picture
+  return 0;
 }

@@ -120,12 +120,14 @@ TEST(ComputeGeometry, ScreenCaptureWindowBecomesTheWindowAndOutput) {
   EXPECT_EQ(g.windowWidth, 240u);
 }
 
-TEST(AspectCorrect, RoundsTheChangedSideDownToSixteen) {
+TEST(AspectCorrect, RoundsTheChangedSideDownToSixteenAndNeverGrowsIt) {
   struct Case {
     uint32_t aspect, w, h, wantW, wantH;
   } const cases[] = {
       {0, 641, 479, 641, 479},  {1, 640, 480, 352, 480}, {2, 640, 480, 640, 352}, {3, 320, 240, 128, 240},
       {4, 640, 480, 480, 480},  {2, 176, 144, 176, 96},  {3, 176, 144, 80, 144},  {9, 640, 480, 640, 480},
+      // A portrait size is narrowed on the other side rather than grown past the picture.
+      {4, 240, 320, 240, 240},  {1, 120, 320, 120, 160}, {2, 100, 20, 32, 20},
   };
   for (const Case &c : cases) {
     uint32_t w = c.w, h = c.h;

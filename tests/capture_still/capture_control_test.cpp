@@ -311,6 +311,15 @@ TEST_F(CaptureOnAFullVolume, AFailedShotEndsTheSeriesWithTheMessage) {
   EXPECT_NE(g_App.camera.streaming, 0);
 }
 
+// A photo that cannot be saved says so, rather than looking as if nothing happened.
+TEST_F(CaptureOnAFullVolume, APhotoThatCannotBeSavedSaysSo) {
+  startPreview(0);
+  HandleAction();
+  EXPECT_EQ(g_App.captureState, STATE_PREVIEW);
+  EXPECT_TRUE(pictures().empty());
+  EXPECT_STREQ(g_App.status.text.load(), "No picture taken.");
+}
+
 // A camera whose driver hangs in Stop once told to: a still 640 x 480 against a preview of
 // 320 x 240 makes every shot restart the stream.
 struct HangingSource {
