@@ -197,6 +197,14 @@ TEST_F(Pipeline, TheWindowMovesToTheStartOfPackedFramesOnly) {
   CropWindow(&d, g);
   EXPECT_EQ(d.width, 8u);
   EXPECT_EQ(d.height, 4u);
+  // The capture window's own size row: the window is the crop, the screen's frame is larger.
+  g.cropWidth = 4, g.cropHeight = 2, g.windowY = 1;
+  CropWindow(&d, g);
+  EXPECT_EQ(d.width, 4u);
+  EXPECT_EQ(d.height, 2u);
+  EXPECT_EQ(frame[0], 9);
+  CropWindow(&d, g);  // a frame of the window's size is left as it is
+  EXPECT_EQ(d.width, 4u);
 }
 
 TEST_F(Pipeline, PreviewFollowsTheIntervalTheScreenAndTheFormat) {
