@@ -2,6 +2,7 @@
 #include "capture/encoder.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "app/appstate.h"
 #include "capture/repack.h"
@@ -16,13 +17,17 @@ namespace {
 HMODULE g_FastModule;
 HMODULE g_VendorModule;
 CreateJpegEncoderFn g_CreateVendorEncoder;
-// The five parameters the vendor object was made with, kept apart from the setup's, which the
-// tarnjpg path overwrites.
-struct VendorShape {
-  uint32_t width, height, sampling, quality, rotation;
-  bool operator==(const VendorShape &) const = default;
-};
-VendorShape g_VendorShape;
+// The set-up for a frame the configuration does not describe (a screen overlay, an uncropped
+// planar frame), made on the frame thread: the configuration itself belongs to the main thread,
+// which may make it anew meanwhile.
+EncoderSetup g_OwnSizeSetup;
+std::mutex g_OwnSizeLock;
+
+void ReleaseSetup(EncoderSetup &setup) {
+  if (setup.vendorEncoder) setup.vendorEncoder->Release(setup.vendorEncoder);
+  if (setup.fastContext && g_FastEncoder.Destroy) g_FastEncoder.Destroy(setup.fastContext);
+  setup = {};
+}
 
 // A library beside the program: the program's path with its file name replaced.
 HMODULE LoadBesideProgram(const WCHAR *name) {
@@ -154,16 +159,16 @@ void BindEncoders(const DeviceRecord &device) {
 }
 
 void ReleaseEncoders() {
-  EncoderSetup &setup = g_EncoderSetup;
-  if (setup.vendorEncoder) setup.vendorEncoder->Release(setup.vendorEncoder);
-  if (setup.fastContext && g_FastEncoder.Destroy) g_FastEncoder.Destroy(setup.fastContext);
+  ReleaseSetup(g_EncoderSetup);
+  {
+    std::lock_guard<std::mutex> held(g_OwnSizeLock);
+    ReleaseSetup(g_OwnSizeSetup);
+  }
   if (g_VendorModule) FreeLibrary(g_VendorModule);
   if (g_FastModule) FreeLibrary(g_FastModule);
-  setup = {};
   g_FastEncoder = {};
   g_FastModule = g_VendorModule = nullptr;
   g_CreateVendorEncoder = nullptr;
-  g_VendorShape = {};
 }
 
 uint32_t ConfigureEncoder(EncoderSetup *setup, uint32_t width, uint32_t height, uint32_t quality,
@@ -181,11 +186,11 @@ uint32_t ConfigureEncoder(EncoderSetup *setup, uint32_t width, uint32_t height, 
   // The vendor planes come in pixel pairs (and row pairs for 4:2:0).
   if (width % 2 || height % 2 || width == 0 || height == 0) return 0;
   const VendorShape shape{width, height, sampling, quality, rotation};
-  if (setup->vendorEncoder && shape == g_VendorShape) return 1;
+  if (setup->vendorEncoder && shape == setup->vendorShape) return 1;
   if (!g_CreateVendorEncoder) return 0;
   if (setup->vendorEncoder) setup->vendorEncoder->Release(setup->vendorEncoder);
   setup->vendorEncoder = nullptr;
-  g_VendorShape = shape;
+  setup->vendorShape = shape;
   const bool turned = Turned(rotation);
   const uint32_t parameters[kVendorParameterCount] = {
       turned ? height : width, turned ? width : height, 8, sampling, quality, 1, 0, 0, 1, 160, 120,
@@ -208,13 +213,17 @@ uint32_t EncodeJpeg(EncoderSetup *setup, uint8_t *out, uint32_t capacity, FrameD
     std::memcpy(out, frame->data, frame->size);
     return frame->size;
   }
+  std::unique_lock<std::mutex> ownSize(g_OwnSizeLock, std::defer_lock);
   if (frame->width != setup->width * (setup->scale == 2 ? 2 : 1) ||
       frame->height != setup->height * (setup->scale == 2 ? 2 : 1)) {
-    // A frame the geometry does not describe (a screen overlay, an uncropped planar frame) is
-    // encoded at its own size rather than read past its end.
-    if (!ConfigureEncoder(setup, frame->width, frame->height, setup->quality, setup->sampling, 1, 1,
-                          setup->rotation))
+    // A frame the geometry does not describe is encoded at its own size, with the configuration's
+    // quality, sampling and turn, rather than read past its end.
+    ownSize.lock();
+    EncoderSetup &own = g_OwnSizeSetup;
+    if (setup->fastContext && !own.fastContext && g_FastEncoder.Create) g_FastEncoder.Create(&own.fastContext);
+    if (!ConfigureEncoder(&own, frame->width, frame->height, setup->quality, setup->sampling, 1, 1, setup->rotation))
       return 0;
+    setup = &own;
   }
   const uint32_t jpegBound = JpegWorstCaseBytes(setup->width, setup->height);
   const uint32_t scale = setup->scale == 2 ? 2 : 1;

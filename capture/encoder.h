@@ -34,6 +34,13 @@ typedef uint32_t (*CreateJpegEncoderFn)(VendorJpegEncoder **object, const uint32
 // Sampling values of EncoderSetup (the codes tarnjpg and the vendor encoder take).
 enum : uint32_t { SAMPLING_420 = 1, SAMPLING_422 = 2, SAMPLING_GREY = 4 };
 
+// The five parameters a vendor encoder object was made with, kept apart from the set-up's own,
+// which the tarnjpg path overwrites.
+struct VendorShape {
+  uint32_t width, height, sampling, quality, rotation;
+  bool operator==(const VendorShape &) const = default;
+};
+
 struct EncoderSetup {
   uint32_t sampling;
   uint32_t rotation;  // 0 none, 1 quarter counter-clockwise, 2 half, 3 quarter clockwise
@@ -43,6 +50,7 @@ struct EncoderSetup {
   uint32_t quality;
   EncoderContext *fastContext;       // null when tarnjpg is not bound
   VendorJpegEncoder *vendorEncoder;  // null when none was made
+  VendorShape vendorShape;           // what vendorEncoder was made for
   uint8_t useFast;                   // the configuration is encoded by tarnjpg
 };
 

@@ -142,16 +142,24 @@ TEST_F(Encoders, RefusedRequestsEncodeNothing) {
   EXPECT_GT(EncodeJpeg(&g_EncoderSetup, out.data(), uint32_t(out.size()), &small, 1), 0u);
 }
 
+// ... on the frame thread, without touching the configuration, which is the main thread's
+// (it may release or make its vendor object meanwhile).
 TEST_F(Encoders, AFrameOfAnotherSizeIsEncodedAtItsOwnSize) {
   bind();
-  ASSERT_EQ(ConfigureEncoder(&g_EncoderSetup, 320, 240, 90, SAMPLING_420, 1, 1, 0), 1u);
   struct Case { uint32_t w, h; } cases[] = {{176, 144}, {170, 130}};  // tarnjpg, vendor
-  for (const Case &c : cases) {
-    Decoded d = Decode(encode(QuadrantsUyvy(c.w, c.h), FORMAT_UYVY, c.w, c.h));
-    ASSERT_TRUE(d.ok()) << c.w;
-    EXPECT_EQ(d.width, int(c.w));
-    EXPECT_EQ(d.height, int(c.h));
-    EXPECT_EQ(QuadrantReport(d, 0), "") << c.w;
+  for (bool vendor : {false, true}) {
+    ASSERT_EQ(ConfigureEncoder(&g_EncoderSetup, vendor ? 322 : 320, 240, 90, SAMPLING_420, 1, 1, 0), 1u);
+    const EncoderSetup configured = g_EncoderSetup;
+    for (const Case &c : cases) {
+      Decoded d = Decode(encode(QuadrantsUyvy(c.w, c.h), FORMAT_UYVY, c.w, c.h));
+      ASSERT_TRUE(d.ok()) << c.w;
+      EXPECT_EQ(d.width, int(c.w));
+      EXPECT_EQ(d.height, int(c.h));
+      EXPECT_EQ(QuadrantReport(d, 0), "") << c.w;
+      EXPECT_EQ(g_EncoderSetup.width, configured.width);
+      EXPECT_EQ(g_EncoderSetup.useFast, configured.useFast);
+      EXPECT_EQ(g_EncoderSetup.vendorEncoder, configured.vendorEncoder) << "the configured object was replaced";
+    }
   }
   // Larger than the buffer was made for: refused.
   std::vector<uint8_t> big = QuadrantsUyvy(640, 480), out(EncodeBufferBytes(320, 240));
