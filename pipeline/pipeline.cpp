@@ -126,7 +126,11 @@ uint32_t OnFrame(const FrameDesc *frame, uint32_t isStill) {
     }
   }
   if (SettingValue(SET_CHROMA_SWAP) == 1) SwapChroma(&local);
-  CropWindow(&local, camera.active);
+  CaptureGeometry window = camera.active;
+  // The screen hands over the whole display whatever the size row, also for the capture window's
+  // own row (where the window is the crop): the window is cut from all of it.
+  if (g_App.ScreenCaptureMode) window.cropWidth = local.width, window.cropHeight = local.height;
+  CropWindow(&local, window);
   switch (SettingValue(SET_FLIP_MODE)) {
     case 1: FlipFrame(&local); break;
     case 2:

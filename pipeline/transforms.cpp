@@ -155,10 +155,7 @@ void SwapChroma(const FrameDesc *frame) {
 }
 
 void CropWindow(FrameDesc *frame, const CaptureGeometry &g) {
-  // A frame of the window's size is the window already. One larger is cut even when the window
-  // is the crop: the screen hands over the whole display for its capture window's size row.
-  if (g.windowWidth == 0 || g.windowHeight == 0) return;
-  if (frame->width == g.windowWidth && frame->height == g.windowHeight) return;
+  if (g.windowWidth == g.cropWidth && g.windowHeight == g.cropHeight) return;
   if (frame->format != FORMAT_UYVY && frame->format != FORMAT_RGB565) return;
   // A window that does not lie inside the frame's pixels would be read past the buffer.
   const uint64_t W = frame->width, H = frame->height;

@@ -35,8 +35,8 @@ void Rgb24ToUyvy(uint8_t *out, const uint8_t *in, uint32_t outSize);
 // Swaps the chroma components of a UYVY or YV12 frame in place.
 void SwapChroma(const FrameDesc *frame);
 // Moves the geometry's window to the start of a UYVY or RGB 565 frame (rows packed) and gives
-// the descriptor the window's size, when the frame is larger than the window and the window lies
-// inside it; other frames are left as they are.
+// the descriptor the window's size, when the window differs from the crop and lies inside the
+// frame; other frames are left as they are.
 void CropWindow(FrameDesc *frame, const CaptureGeometry &geometry);
 // Turns a UYVY, RGB 565, RGB 24 or YV12 frame upside down in place.
 void FlipFrame(const FrameDesc *frame);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numeric>
 #include <thread>
 #include <vector>
@@ -197,14 +198,30 @@ TEST_F(Pipeline, TheWindowMovesToTheStartOfPackedFramesOnly) {
   CropWindow(&d, g);
   EXPECT_EQ(d.width, 8u);
   EXPECT_EQ(d.height, 4u);
-  // The capture window's own size row: the window is the crop, the screen's frame is larger.
-  g.cropWidth = 4, g.cropHeight = 2, g.windowY = 1;
-  CropWindow(&d, g);
-  EXPECT_EQ(d.width, 4u);
-  EXPECT_EQ(d.height, 2u);
-  EXPECT_EQ(frame[0], 9);
-  CropWindow(&d, g);  // a frame of the window's size is left as it is
-  EXPECT_EQ(d.width, 4u);
+}
+
+// The screen recorder's capture window chosen as its own size row (the window is the crop): the
+// whole display comes in, the window's picture is saved.
+TEST_F(Pipeline, TheCaptureWindowIsCutFromTheWholeDisplay) {
+  Encoder(32, 16);
+  g_App.ScreenCaptureMode = 1;
+  g_App.captureState = STATE_CAPTURING;
+  CaptureGeometry &g = g_App.camera.active;
+  g.captureWidth = g.cropWidth = g.windowWidth = g.outputWidth = 32;
+  g.captureHeight = g.cropHeight = g.windowHeight = g.outputHeight = 16;
+  g.windowX = 16, g.windowY = 8;
+  Bytes frame = Uyvy(64, 48, 90);
+  FrameDesc d = Desc(frame, FORMAT_UYVY, 64, 48);
+  OnFrame(&d, 1);
+  g = CaptureGeometry{};
+  ASSERT_TRUE(Saved());
+  std::ifstream in(root_ / "My Documents" / "shot.jpg", std::ios::binary);
+  const Bytes jpeg{std::istreambuf_iterator<char>(in), {}};
+  size_t at = 2;  // the markers up to the frame header: its height and width
+  while (at + 9 < jpeg.size() && jpeg[at + 1] != 0xC0) at += 2 + (jpeg[at + 2] << 8 | jpeg[at + 3]);
+  ASSERT_LT(at + 9, jpeg.size());
+  EXPECT_EQ(jpeg[at + 5] << 8 | jpeg[at + 6], 16);
+  EXPECT_EQ(jpeg[at + 7] << 8 | jpeg[at + 8], 32);
 }
 
 TEST_F(Pipeline, PreviewFollowsTheIntervalTheScreenAndTheFormat) {
