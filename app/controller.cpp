@@ -279,7 +279,11 @@ uint32_t HandleKey(int32_t key) {
     Minimise(1);
     return 1;
   }
+  // The exposure lock and the second picture option restart the stream, which a running
+  // capture (an interval shot on its own thread, a recording) must not have done under it.
+  const bool capturing = State() == STATE_CAPTURING;
   if (IsKey(key, SET_KEY_EXPOSURE_LOCK)) {
+    if (capturing) return 1;
     OptionList &exposure = Setting(SET_EXPOSURE_PREVIEW);
     ToggleOption(exposure);
     ApplyExposure();
@@ -298,6 +302,7 @@ uint32_t HandleKey(int32_t key) {
     return 1;
   }
   if (IsKey(key, SET_KEY_PROP10_ALT)) {
+    if (capturing) return 1;
     ToggleOption(Setting(SET_PROP10_ALT));
     ApplyOption(&Setting(SET_PROP10_ALT));
     return 1;

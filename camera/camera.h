@@ -57,7 +57,7 @@ struct Camera {
 
   uint32_t activeKind;
   CameraRecordParams *recordParams;
-  int32_t zoomStep;
+  std::atomic<int32_t> zoomStep;  // written by the main thread, shown by the overlay
   HANDLE StillDoneEvent;  // manual reset, created once at program start
 };
 

@@ -79,7 +79,7 @@ uint32_t ComputeGeometry(uint32_t sizeIndex, uint32_t aspect, uint32_t still, Ca
 
   // Each candidate (a capability that is an integer multiple of the request in one direction)
   // is one zoom step, the doubled crop of a UYVY request at twice the size one step more.
-  int32_t remaining = model == kModelHardwareZoom ? 0 : camera.zoomStep;
+  int32_t remaining = model == kModelHardwareZoom ? 0 : camera.zoomStep.load();
   const SizeEntry *chosen = nullptr;
   bool taken = false, doubled = false;
   for (uint32_t i = 0; i < count && !taken; ++i) {

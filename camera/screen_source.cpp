@@ -95,11 +95,11 @@ uint32_t Start(uintptr_t params, uintptr_t, uintptr_t, uintptr_t) {
   return s.thread ? 1 : 0;
 }
 
+// 0 when the thread did not end within the wait: it may still deliver a frame.
 uint32_t Stop(uintptr_t, uintptr_t, uintptr_t, uintptr_t) {
   s.stop = 1;
   SetEvent(s.wake);
-  JoinThread(kStopWait);
-  return 1;
+  return JoinThread(kStopWait) ? 1 : 0;
 }
 
 uint32_t Close(uintptr_t, uintptr_t, uintptr_t, uintptr_t) {

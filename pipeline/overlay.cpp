@@ -95,7 +95,7 @@ void DrawZoom(TextRenderer *r) {
   char text[24];
   const CaptureGeometry g = ActiveGeometry();
   if (g_App.device.modelCode == kZoomStepModel) {
-    snprintf(text, sizeof text, "%d00%%", 1 << (g_App.camera.zoomStep & 15));
+    snprintf(text, sizeof text, "%d00%%", 1 << (g_App.camera.zoomStep.load(std::memory_order_relaxed) & 15));
   } else {
     uint32_t percent = uint32_t((uint64_t(g.magnification) * 100) >> 16);
     bool half = g.cropWidth == 2 * g.outputWidth && g.cropHeight == 2 * g.outputHeight;

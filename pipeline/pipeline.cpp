@@ -126,7 +126,9 @@ uint32_t OnFrame(const FrameDesc *frame, uint32_t isStill) {
     }
   }
   if (SettingValue(SET_CHROMA_SWAP) == 1) SwapChroma(&local);
-  CaptureGeometry window = camera.active;
+  // A copy under the Camera's lock: the main thread may be rewriting it while a source that
+  // did not stop in time still delivers.
+  CaptureGeometry window = ActiveGeometry();
   // The screen hands over the whole display whatever the size row, also for the capture window's
   // own row (where the window is the crop): the window is cut from all of it.
   if (g_App.ScreenCaptureMode) window.cropWidth = local.width, window.cropHeight = local.height;

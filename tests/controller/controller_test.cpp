@@ -178,6 +178,12 @@ TEST_F(ControllerTest, SettingKeys) {
   g_App.captureState = STATE_DIALOG;  // only while idle
   HandleKey('4');
   EXPECT_NE(Row(SET_FULL_RES_PREVIEW), fullRes);
+  // The keys that restart the stream wait while a capture runs.
+  g_App.captureState = STATE_CAPTURING;
+  HandleKey(VK_F3);
+  HandleKey('3');
+  EXPECT_EQ(Row(SET_EXPOSURE_PREVIEW), 0);
+  EXPECT_NE(Row(SET_PROP10_ALT), alt);
   g_App.captureState = STATE_PREVIEW;
 
   EXPECT_EQ(HandleKey(VK_F4), 0u);
