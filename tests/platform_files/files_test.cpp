@@ -245,6 +245,13 @@ TEST_F(Files, GatheredWriteOnAFullVolume) {
   EXPECT_EQ(freeSpace(u"\\"), 0u);
   EXPECT_EQ(_fwritegather(f, pieces, 1), 0u);
   EXPECT_EQ(ftell(f), 64 << 10);
+  // Past the end by more than the volume has free: nothing is written, the file keeps its size.
+  clearerr(f);
+  ASSERT_EQ(fseek(f, 1 << 20, SEEK_END), 0);
+  EXPECT_EQ(_fwritegather(f, pieces, 2), 0u);
+  EXPECT_EQ(fwrite("x", 1, 1, f), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_EQ(freeSpace(u"\\"), 0u);
   fclose(f);
   std::string host = root + "/clip.avi";
   EXPECT_EQ(hostSize(host), 64u << 10);

@@ -381,6 +381,29 @@ TEST_F(Registry, FailedWriteKeepsTheOldFile) {
   RegCloseKey(key);
 }
 
+// A file that is there but cannot be opened (here: no descriptors left) is never replaced by
+// the profile's defaults: reads see what was read before, changes fail, and once it opens again
+// every stored value is still there.
+TEST_F(Registry, AFileThatCannotBeOpenedIsNeverReplaced) {
+  HKEY key = create(HKEY_LOCAL_MACHINE, u"Software\\Test");
+  setText(key, u"Kept", u"old");
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit none = saved;
+  none.rlim_cur = 0;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  const std::optional<std::u16string> seen = text(key, u"Kept");
+  std::vector<BYTE> value = sz(u"lost");
+  const LONG changed = RegSetValueExW(key, u"Other", 0, REG_SZ, value.data(), DWORD(value.size()));
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(seen, u"old");
+  EXPECT_NE(changed, ERROR_SUCCESS);
+  setText(key, u"After", u"new");
+  EXPECT_EQ(text(key, u"Kept"), u"old");
+  EXPECT_EQ(text(key, u"After"), u"new");
+  RegCloseKey(key);
+}
+
 // A damaged file: each unreadable line is reported with the file's name and line, the rest is
 // kept, and the first rewrite keeps the damaged file beside the new one.
 TEST_F(Registry, DamagedFileIsReportedAndKept) {

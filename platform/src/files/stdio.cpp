@@ -125,14 +125,17 @@ size_t accountedWritePieces(AccountedFile *file, iovec *pieces, size_t count) {
   uint64_t end = at + length;
   uint64_t growth = end > file->size ? end - file->size : 0;
   uint64_t granted = growth ? file->volume->reserve(growth) : 0;
-  size_t allowed = length - static_cast<size_t>(growth - granted);
+  // The volume holds the file up to its size and what was granted: a write that starts beyond
+  // that (after a seek past the end) writes nothing at all.
+  const uint64_t limit = file->size + granted;
+  size_t allowed = limit > at ? static_cast<size_t>(std::min<uint64_t>(length, limit - at)) : 0;
   errno = 0;
-  size_t done = writePieces(file->fd, pieces, count, allowed, at);
+  size_t done = allowed ? writePieces(file->fd, pieces, count, allowed, at) : 0;
   int hostError = errno;
   uint64_t written = at + done;
-  uint64_t grown = written > file->size ? written - file->size : 0;
+  uint64_t grown = done && written > file->size ? written - file->size : 0;
   file->volume->release(granted - grown);
-  if (written > file->size) file->size = written;
+  if (grown) file->size = written;
   file->position = written;
   if (done < length) {
     if (done < allowed) {

@@ -40,6 +40,7 @@ struct State {
   bool loaded = false;
   FileId id;             // the file the hive was read from or last written to
   bool damaged = false;  // that file holds lines that could not be read: keep it before replacing it
+  int unopenable = 0;    // errno of the last failed open of a file that is there; 0 when it opened
   Hive hive;
 };
 
@@ -166,14 +167,27 @@ void load(State &s, int fd, const struct stat &st, const std::string &file) {
   s.loaded = true;
 }
 
-// Makes the hive match the device root's file.
-void sync(State &s, const std::string &root, const RootLock &lock) {
+// Makes the hive match the device root's file. ERROR_SUCCESS, or the error of a file that is
+// there but cannot be opened (permissions, no descriptors left): it is never replaced, the hive
+// stays as last read (the profile's defaults when never read) and the next call tries again.
+LONG sync(State &s, const std::string &root, const RootLock &lock) {
   if (s.root != root) {
     s = State();
     s.root = root;
   }
   std::string file = root + "/" + kFileName;
   int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && errno != ENOENT) {
+    const int error = errno;
+    if (error != s.unopenable)
+      std::fprintf(stderr, "registry file %s cannot be opened: %s; it is kept as it is and tried again\n",
+                   file.c_str(), std::strerror(error));
+    s.unopenable = error;
+    if (!s.loaded) s.hive = profileDefaults();
+    if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
+    return error == EMFILE || error == ENFILE ? ERROR_TOO_MANY_OPEN_FILES : ERROR_CANTREAD;
+  }
+  s.unopenable = 0;
   if (fd < 0) {
     // A root without a registry yet: start from the profile's defaults and write them down, so
     // every process of this root sees the same start. A failed write is retried by the next change.
@@ -181,11 +195,12 @@ void sync(State &s, const std::string &root, const RootLock &lock) {
     s.damaged = false;
     s.loaded = true;
     save(s, lock, s.hive);
-    return;
+    return ERROR_SUCCESS;
   }
   struct stat st;
   if (fstat(fd, &st) == 0 && !(s.loaded && FileId::of(st) == s.id)) load(s, fd, st, file);
   close(fd);
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -202,7 +217,7 @@ LONG change(const std::function<LONG(Hive &, bool &)> &edit) {
   std::lock_guard<std::mutex> guard(stateLock);
   std::string root = device::root();
   RootLock lock(root);
-  sync(state, root, lock);
+  if (LONG unreadable = sync(state, root, lock); unreadable != ERROR_SUCCESS) return unreadable;
   Hive copy = state.hive;
   bool changed = false;
   LONG result = edit(copy, changed);
