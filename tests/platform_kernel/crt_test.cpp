@@ -31,9 +31,12 @@ TEST(WideFormat, TheConversionsTheProgramUses) {
   check(u"%|(null)|  ab|x|q%q", wsprintfW(out, u"%%|%s|%4s|%c|q%q", static_cast<const char16_t *>(nullptr), u"ab", u'x'));
   check(u"\\Storage1\\My..", wsprintfW(out, u"\\Storage%d\\My..", 1));
   check(u"a%", wsprintfW(out, u"a%"));
-  // %S is 8-bit text; each byte widens to one unit.
-  EXPECT_EQ(wsprintfW(out, u"[%S]", "Caf\xe9"), 6);
-  EXPECT_EQ(std::u16string(out), u"[Caf\u00e9]");
+  // %S, %hs and %hc are 8-bit text; each byte widens to one unit. %ls and %lc are 16-bit.
+  check(u"[Caf\u00e9|ab|z|wide|w]", wsprintfW(out, u"[%S|%hs|%hc|%ls|%lc]", "Caf\xe9", "ab", 'z', u"wide", u'w'));
+  // 64-bit integers and pointers; a conversion not written still takes its argument.
+  check(u"-9000000000 ffffffffff 00000000000000FF",
+        wsprintfW(out, u"%I64d %I64x %p", int64_t(-9000000000), uint64_t(0xFFFFFFFFFF), reinterpret_cast<void *>(255)));
+  check(u"%f 7 %o 8", wsprintfW(out, u"%f %d %o %d", 1.5, 7, 9u, 8));
 }
 
 TEST(WideConversions, WtolReadsLikeTheRuntime) {

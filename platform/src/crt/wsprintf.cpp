@@ -1,6 +1,8 @@
 // wsprintfW: the format subset the program uses (see cewchar.h).
 #include <windows.h>
 
+#include <cstring>
+
 namespace {
 
 struct Field {
@@ -30,9 +32,9 @@ char16_t *pad(char16_t *out, const Field &field, const Unit *body, size_t length
   return out;
 }
 
-size_t digits(char *buffer, uint32_t value, unsigned base, bool upper) {
+size_t digits(char *buffer, uint64_t value, unsigned base, bool upper) {
   const char *set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-  char reversed[16];
+  char reversed[24];
   size_t n = 0;
   do {
     reversed[n++] = set[value % base];
@@ -67,52 +69,84 @@ int wvsprintfW(LPWSTR out, LPCWSTR format, va_list args) {
       ++f;
     }
     for (; *f >= u'0' && *f <= u'9'; ++f) field.width = field.width * 10 + (*f - u'0');
-    while (*f == u'l' || *f == u'h') ++f;
-    char number[16];
+    // Sizes: h makes c, s, C and S 8-bit; l makes them 16-bit; I64 makes an integer 64-bit.
+    bool narrowText = false, wideText = false, wide64 = false;
+    for (;; ++f) {
+      if (*f == u'h') narrowText = true;
+      else if (*f == u'l') wideText = true;
+      else if (f[0] == u'I' && f[1] == u'6' && f[2] == u'4') wide64 = true, f += 2;
+      else break;
+    }
+    const bool eightBit = narrowText || ((*f == u'C' || *f == u'S') && !wideText);
+    char number[24];
     switch (*f) {
       case u'd':
       case u'i': {
-        int32_t value = va_arg(args, int32_t);
+        const int64_t value = wide64 ? va_arg(args, int64_t) : va_arg(args, int32_t);
         size_t n = 0;
         if (value < 0) number[n++] = '-';
-        uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+        const uint64_t magnitude = value < 0 ? 0u - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
         n += digits(number + n, magnitude, 10, false);
         cursor = pad(cursor, field, number, n, true);
         break;
       }
       case u'u':
-        cursor = pad(cursor, field, number, digits(number, va_arg(args, uint32_t), 10, false), true);
-        break;
       case u'x':
-      case u'X':
-        cursor = pad(cursor, field, number, digits(number, va_arg(args, uint32_t), 16, *f == u'X'), true);
+      case u'X': {
+        const uint64_t value = wide64 ? va_arg(args, uint64_t) : va_arg(args, uint32_t);
+        cursor = pad(cursor, field, number, digits(number, value, *f == u'u' ? 10 : 16, *f == u'X'), true);
         break;
-      case u'c': {
-        char16_t c = static_cast<char16_t>(va_arg(args, int));
+      }
+      case u'p': {  // as hexadecimal digits, all of the pointer's
+        const uint64_t value = reinterpret_cast<uintptr_t>(va_arg(args, void *));
+        char hex[24];
+        const size_t n = digits(hex, value, 16, true), all = 2 * sizeof(void *);
+        size_t at = 0;
+        for (; at + n < all; ++at) number[at] = '0';
+        for (size_t i = 0; i < n; ++i) number[at++] = hex[i];
+        cursor = pad(cursor, field, number, at, true);
+        break;
+      }
+      case u'c':
+      case u'C': {
+        const int value = va_arg(args, int);
+        const char16_t c = eightBit ? widen(static_cast<char>(value)) : static_cast<char16_t>(value);
         cursor = pad(cursor, field, &c, 1, false);
         break;
       }
-      case u's': {
-        const char16_t *s = va_arg(args, const char16_t *);
-        if (!s) s = u"(null)";
-        size_t n = 0;
-        while (s[n]) ++n;
-        cursor = pad(cursor, field, s, n, false);
-        break;
-      }
+      case u's':
       case u'S': {
-        const char *s = va_arg(args, const char *);
-        if (!s) s = "(null)";
-        size_t n = 0;
-        while (s[n]) ++n;
-        cursor = pad(cursor, field, s, n, false);
+        if (eightBit) {
+          const char *s = va_arg(args, const char *);
+          if (!s) s = "(null)";
+          cursor = pad(cursor, field, s, std::strlen(s), false);
+        } else {
+          const char16_t *s = va_arg(args, const char16_t *);
+          if (!s) s = u"(null)";
+          size_t n = 0;
+          while (s[n]) ++n;
+          cursor = pad(cursor, field, s, n, false);
+        }
         break;
       }
       case u'%':
         *cursor++ = u'%';
         break;
       default:
-        // Not a conversion this formatter knows: copy it as it stands.
+        // Not a conversion this formatter writes: copied as it stands. One the C library knows
+        // still takes its argument, so that the ones after it get theirs.
+        switch (*f) {
+          case u'e': case u'E': case u'f': case u'F': case u'g': case u'G': case u'a': case u'A':
+            va_arg(args, double);
+            break;
+          case u'o':
+            va_arg(args, uint32_t);
+            break;
+          case u'n':
+            va_arg(args, void *);
+            break;
+          default: break;
+        }
         for (const char16_t *p = start; p <= f && *p; ++p) *cursor++ = *p;
         if (!*f) --f;
         break;

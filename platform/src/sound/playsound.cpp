@@ -27,9 +27,15 @@ int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
 
-uint32_t Le32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+// A WAV image in memory larger than this is taken for a damaged header: no handset sound is.
+constexpr uint32_t kLargestMemoryImage = 16u << 20;
 
-// The length in ms of a RIFF WAVE image, or -1 when it is not one.
+uint32_t Le16(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t Le32(const uint8_t *p) { return Le16(p) | Le16(p + 2) << 16; }
+
+// The length in ms of a RIFF WAVE image, or -1 when it is not one. The length is that of the
+// samples really there, at the rate their format gives (not the header's byte rate, which a
+// damaged header may make tiny).
 int64_t WaveLength(const uint8_t *data, size_t size) {
   if (size < 12 || memcmp(data, "RIFF", 4) != 0 || memcmp(data + 8, "WAVE", 4) != 0) return -1;
   uint32_t bytesPerSecond = 0;
@@ -37,7 +43,11 @@ int64_t WaveLength(const uint8_t *data, size_t size) {
     const uint32_t length = Le32(data + at + 4);
     const uint8_t *body = data + at + 8;
     const size_t room = size - at - 8;
-    if (memcmp(data + at, "fmt ", 4) == 0 && length >= 16 && room >= 16) bytesPerSecond = Le32(body + 8);
+    if (memcmp(data + at, "fmt ", 4) == 0 && length >= 16 && room >= 16) {
+      const uint32_t rate = Le32(body + 4), blockAlign = Le16(body + 12);
+      const bool plausible = rate >= 1000 && rate <= 192000 && blockAlign >= 1 && blockAlign <= 32;
+      bytesPerSecond = plausible ? rate * blockAlign : 0;
+    }
     if (memcmp(data + at, "data", 4) == 0) {
       if (!bytesPerSecond) return -1;
       const uint64_t bytes = length < room ? length : room;
@@ -102,10 +112,14 @@ extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
   if ((flags & SND_MEMORY) && (flags & SND_RESOURCE) != SND_RESOURCE) {
     // The image's RIFF header says how long it is.
     const uint8_t *image = reinterpret_cast<const uint8_t *>(sound);
-    if (memcmp(image, "RIFF", 4) == 0) {
+    if (memcmp(image, "RIFF", 4) == 0 && Le32(image + 4) <= kLargestMemoryImage) {
       data.assign(image, image + size_t(Le32(image + 4)) + 8);
       length = WaveLength(data.data(), data.size());
     }
+  } else if ((flags & SND_ALIAS_ID) == SND_ALIAS_ID ||
+             ((flags & SND_RESOURCE) == SND_RESOURCE && reinterpret_cast<uintptr_t>(sound) < 0x10000)) {
+    // An alias id, or a resource given by number: an integer where a name may stand.
+    play.name = "#" + std::to_string(reinterpret_cast<uintptr_t>(sound));
   } else {
     play.name = Utf8(sound);
     if ((flags & SND_ALIAS) != SND_ALIAS && (flags & SND_RESOURCE) != SND_RESOURCE) {
