@@ -1,6 +1,7 @@
 #include "camera/directshow_source.h"
 
 #include <atomic>
+#include <mutex>
 
 #include "app/backlight.h"
 #include "app/config.h"
@@ -28,6 +29,7 @@ Branch s_capture, s_still;
 // capture branch keeps delivering to the still callback until the next Start; those later
 // samples are ordinary frames, so that one still never becomes two pictures.
 std::atomic<bool> s_stillAwaited;
+std::mutex s_deliverLock;
 
 bool TableComplete(const CaptureTable &t) {
   return t.OpenCamera && t.CloseCamera && t.SetGraphState && t.SetFrameCallback && t.EnumFormats &&
@@ -46,6 +48,9 @@ void SetCut(Branch &b, uint32_t x, uint32_t y, uint32_t width, uint32_t height) 
 // may be larger than the picture: the frame's size is the picture's. DirectShow's YV12 carries
 // Cr before Cb, the program's Cb first. Then the stream's part of the picture is cut out.
 void Deliver(const Branch &b, uint8_t *data, uint32_t size, uint32_t isStill) {
+  // The capture and the still pin deliver on threads of their own; the frame pipeline takes one
+  // frame at a time.
+  std::lock_guard<std::mutex> held(s_deliverLock);
   FrameDesc frame = b.desc;
   frame.data = data;
   frame.size = size;

@@ -5,7 +5,9 @@
 namespace platform {
 
 std::mutex kernelLock;
-std::condition_variable anyChanged;
+// Never destroyed: a thread of the process (the reaper of a child process) may still notify it
+// while the static objects are destroyed at exit.
+std::condition_variable &anyChanged = *new std::condition_variable;
 
 namespace {
 

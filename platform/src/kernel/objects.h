@@ -24,7 +24,7 @@ class KernelObject {
 class Search : public KernelObject {};
 
 // Woken with every Waitable's `changed`: a wait on several objects blocks on this one.
-extern std::condition_variable anyChanged;
+extern std::condition_variable &anyChanged;
 
 // An object WaitForSingleObject accepts. State changes call notifyChanged().
 class Waitable : public KernelObject {
