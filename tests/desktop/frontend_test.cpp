@@ -19,12 +19,13 @@ TEST(DesktopFrontEnd, WithoutADesktopTheWindowIsRefusedAndTheProgramStops) {
     testing_programs::Program probe(PROBE, {"window"},
                                     {{"HANDSET_ROOT", folder + "/root"}, {"HANDSET_PROFILE", "asus-p525"},
                                      {"HANDSET_DISPLAY", "sdl"}, {"HANDSET_INPUT", ""}, {"DISPLAY", ""},
-                                     {"WAYLAND_DISPLAY", ""}, {"SDL_VIDEODRIVER", ""}});
+                                     {"WAYLAND_DISPLAY", ""}, {"XDG_RUNTIME_DIR", ""}, {"SDL_VIDEODRIVER", ""}});
     auto result = probe.wait(30s);
     EXPECT_EQ(result.exitCode, 2) << result.output;
     EXPECT_NE(result.output.find("HANDSET_DISPLAY=sdl: cannot open a window: no desktop to show it on"),
               std::string::npos)
         << result.output;
+    EXPECT_EQ(result.output.find("XDG_RUNTIME_DIR"), std::string::npos) << result.output;  // nobody else's noise
   }
 }
 
@@ -38,6 +39,11 @@ TEST(HandsetSettings, OneThatCannotBeUsedStopsTheProgramEveryTime) {
   } cases[] = {
       {{{"HANDSET_PROFILE", "nosuch"}}, "nosuch.profile: cannot read the handset profile", 25},
       {{{"HANDSET_PROFILE", folder + "/unknown-key.profile"}}, "unknown-key.profile:2: unknown key \"colour\"", 25},
+      {{{"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "0"}},
+       "HANDSET_WINDOW_SCALE: expected a whole number from 1 to 8, found \"0\"", 1},
+      {{{"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "99"}}, "found \"99\"", 1},
+      {{{"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "-1"}}, "found \"-1\"", 1},
+      {{{"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "abc"}}, "found \"abc\"", 1},
       {{{"HANDSET_INPUT", folder}}, "handset input error: " + folder + ": cannot read the input script", 1},
       {{{"HANDSET_INPUT", folder + "/none.keys"}}, "none.keys: cannot read the input script", 1},
   };
