@@ -44,6 +44,8 @@ TEST(HandsetSettings, OneThatCannotBeUsedStopsTheProgramEveryTime) {
       {{{"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "99"}}, "found \"99\"", 1},
       {{{"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "-1"}}, "found \"-1\"", 1},
       {{{"HANDSET_DISPLAY", "sdl"}, {"HANDSET_WINDOW_SCALE", "abc"}}, "found \"abc\"", 1},
+      {{{"HANDSET_ROOT", folder + "/unknown-key.profile"}},
+       "HANDSET_ROOT: \"" + folder + "/unknown-key.profile\" is no folder", 1},
       {{{"HANDSET_INPUT", folder}}, "handset input error: " + folder + ": cannot read the input script", 1},
       {{{"HANDSET_INPUT", folder + "/none.keys"}}, "none.keys: cannot read the input script", 1},
   };
