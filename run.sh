@@ -212,5 +212,8 @@ if [[ -f $target && -s $target && $after != "$before" ]]; then
   echo "Picture written: $target ($(stat -c %s -- "$target") bytes)"
   exit 0
 fi
-echo "No picture was written to $target"
+case $rc in
+  1) echo "No picture was written to $target (the camera gave none, no encoder took it, or the file could not be written)" ;;
+  *) echo "No picture was written to $target" ;;
+esac
 exit 1
