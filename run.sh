@@ -92,11 +92,12 @@ prepare_root() {
   fi
 }
 
-# The host file of a handset path ("\My Documents\shot.jpg"), matched without case as the handset
-# does, as far as its folders exist; the program's own folder is the folder of the executable.
+# The host file of a handset path ("\My Documents\shot.jpg") in `host`, matched without case as the
+# handset does; `missing` is the first of its folders that is not there, if any. The program's own
+# folder is the folder of the executable.
 handset_host_path() {
   local -a parts=() kept=()
-  local part dir entry name found=yes
+  local part entry name
   IFS='\/' read -ra parts <<<"$1"
   for part in "${parts[@]}"; do
     case $part in
@@ -105,39 +106,47 @@ handset_host_path() {
       *) kept+=("$part") ;;
     esac
   done
-  dir=$HANDSET_ROOT
+  host=$HANDSET_ROOT
+  missing=""
   if ((${#kept[@]} >= 2)) && [[ ${kept[0],,} == "program files" && ${kept[1],,} == pelkavo ]]; then
-    dir=${HANDSET_PROGRAM_DIR:-$build/prog}
+    host=${HANDSET_PROGRAM_DIR:-$build/prog}
     kept=("${kept[@]:2}")
   fi
   shopt -s nullglob dotglob
   for part in "${kept[@]}"; do
     entry=""
-    if [[ -n $found ]]; then
-      for entry in "$dir"/*; do
+    if [[ -z $missing ]]; then
+      for entry in "$host"/*; do
         name=${entry##*/}
         [[ ${name,,} == "${part,,}" ]] && break
         entry=""
       done
     fi
-    if [[ -n $entry ]]; then dir=$entry; else found=""; dir=$dir/$part; fi
+    if [[ -n $entry ]]; then host=$entry; else host=$host/$part; missing=${missing:-$host}; fi
   done
-  printf '%s' "$dir"
 }
 
 # The picture's file on this computer, and what keeps it from being written that can be seen now.
+# The handset lays out its own folders (\My Documents, the storage cards) as it starts: on a
+# handset that never ran, a handset path's first folder is not there yet, and is not checked.
 target=""
 if [[ -n $shot ]]; then
   prepare_root
-  if [[ $shot == \\* || $shot == //* ]]; then target=$(handset_host_path "$shot"); else target=$shot; fi
+  target=$shot
+  checked=$target
+  if [[ $shot == \\* || $shot == //* ]]; then
+    handset_host_path "$shot"
+    target=$host
+    [[ -z $missing || ${missing%/*} != "$HANDSET_ROOT" ]] || checked=""
+  fi
   folder=$(dirname -- "$target")
   if [[ -d $target ]]; then
     echo "run.sh: $shot is a folder; -f takes the file to write the picture into" >&2
     exit 1
-  elif [[ ! -d $folder ]]; then
+  elif [[ -n $checked && ! -d $folder ]]; then
     echo "run.sh: no picture can be written to $shot: the folder $folder does not exist" >&2
     exit 1
-  elif [[ ! -w $folder ]]; then
+  elif [[ -n $checked && ! -w $folder ]]; then
     echo "run.sh: no picture can be written to $shot: the folder $folder cannot be written" >&2
     exit 1
   fi
@@ -206,14 +215,20 @@ if ((${#written[@]})); then
 fi
 [[ -n $shot ]] || exit "$rc"
 
-# With -f the picture is there when the program wrote its file anew, and not empty.
+# With -f the picture is there when the program wrote its file anew, and not empty; a handset
+# path is found again in the folders the handset may have laid out meanwhile.
+if [[ $shot == \\* || $shot == //* ]]; then
+  handset_host_path "$shot"
+  target=$host
+fi
 after=$(stat -c '%y %s %i' -- "$target" 2>/dev/null || true)
 if [[ -f $target && -s $target && $after != "$before" ]]; then
   echo "Picture written: $target ($(stat -c %s -- "$target") bytes)"
   exit 0
 fi
 case $rc in
-  1) echo "No picture was written to $target (the camera gave none, no encoder took it, or the file could not be written)" ;;
+  1) echo "No picture was written to $target" \
+    "(the camera gave none, no encoder took it, or the file could not be written)" ;;
   *) echo "No picture was written to $target" ;;
 esac
 exit 1

@@ -23,7 +23,7 @@ TEST(RunScript, CommandLines) {
   const std::string folder = testing_programs::freshFolder("run-command-line");
   std::ofstream(folder + "/plain-file") << "not a folder";
   std::ofstream(folder + "/old.jpg") << "an earlier picture";
-  // "@" stands for the test's folder, "root" for the handset's; `picture` is the host file
+  // "@" stands for the test's folder, the handset's root being @/root; `picture` is the host file
   // expected, with `width` its decoded width.
   const struct {
     std::vector<std::string> arguments;
@@ -42,8 +42,10 @@ TEST(RunScript, CommandLines) {
       // The default handset's still sizes: 1280 × 1024, 640 × 480, 1024 × 768; without -r the last.
       {{"-f", "@/shot.jpg"}, {}, 0, "Pelkavo returned 1: the capture ran", "@/shot.jpg", 1024},
       {{"-r0", "-f", "@/big shot.jpg"}, {}, 0, "Picture written: @/big shot.jpg", "@/big shot.jpg", 1280},
-      {{"-r", "1", "-f\\my documents\\small.jpg"}, {}, 0, "root/My Documents/small.jpg",
-       "root/My Documents/small.jpg", 640},
+      // A handset path, found without case, on a handset that lays out its folders as it starts.
+      {{"-r", "1", "-f\\my documents\\small.jpg"}, {{"HANDSET_ROOT", "@/new-root"}}, 0,
+       "@/new-root/My Documents/small.jpg", "@/new-root/My Documents/small.jpg", 640},
+      {{"-f", "\\My Documents\\none\\a.jpg"}, {}, 1, "the folder @/root/My Documents/none does not exist", "", 0},
       {{"-f", "@/none/shot.jpg"}, {}, 1,
        "run.sh: no picture can be written to @/none/shot.jpg: the folder @/none does not exist", "", 0},
       {{"-f", "@"}, {}, 1, "run.sh: @ is a folder; -f takes the file to write the picture into", "", 0},
@@ -56,7 +58,6 @@ TEST(RunScript, CommandLines) {
   };
   const auto expand = [&](std::string text) {
     for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, folder);
-    if (text.rfind("root/", 0) == 0) text = folder + "/" + text;
     return text;
   };
   for (const auto &c : cases) {
