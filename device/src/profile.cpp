@@ -173,11 +173,16 @@ const Profile &current() {
     try {
       running = Profile::load(profilePath(name));
     } catch (const ProfileError &error) {
-      std::fprintf(stderr, "handset profile error: %s\n", error.what());
-      std::exit(2);
+      stopOnBadSetting(std::string("handset profile error: ") + error.what());
     }
   }
   return *running;
+}
+
+void stopOnBadSetting(const std::string &message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(nullptr);
+  std::_Exit(2);
 }
 
 void setCurrent(Profile profile) {

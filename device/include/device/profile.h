@@ -85,6 +85,10 @@ constexpr const char *kDefaultProfile = "asus-p525";
 // The running handset's profile, loaded on first use from HANDSET_PROFILE. A profile that
 // cannot be used ends the process with the error on stderr (exit code 2).
 const Profile &current();
+// Ends the process over a handset setting it cannot run with (the profile, a HANDSET_* variable):
+// `message` and a newline on stderr, then exit code 2 at once. The exit handlers are skipped: they
+// wait for the handset's threads, and those may wait for a lock the caller holds.
+[[noreturn]] void stopOnBadSetting(const std::string &message);
 // Replaces the running profile (tests); the next `current()` returns it.
 void setCurrent(Profile profile);
 

@@ -315,9 +315,7 @@ Sensor *sensor() {
       try {
         running = std::make_unique<Sensor>(profile);
       } catch (const std::exception &error) {
-        std::fprintf(stderr, "handset camera error: %s\n", error.what());
-        std::fflush(nullptr);
-        std::_Exit(2);
+        stopOnBadSetting(std::string("handset camera error: ") + error.what());
       }
     }
   }

@@ -25,21 +25,49 @@ namespace {
 constexpr int kFitPixels = 720;
 constexpr Uint32 kRefreshMs = 16;  // the panel's refresh, about 60 times a second
 
-// HANDSET_WINDOW_SCALE, else as far as fits about 720 pixels; either way no larger than the
-// desktop's usable area (`room`, when known) holds.
-int scaleFor(int width, int height, const SDL_Rect *room) {
-  int scale = std::clamp(kFitPixels / std::max({width, height, 1}), 1, 8);
-  if (const char *text = std::getenv("HANDSET_WINDOW_SCALE"); text && *text) {
-    int asked = std::atoi(text);
-    if (asked >= 1 && asked <= 8) scale = asked;
-  }
+// HANDSET_WINDOW_SCALE: 0 when it is not set; anything but a whole number from 1 to 8 is refused.
+int askedScale() {
+  const char *text = std::getenv("HANDSET_WINDOW_SCALE");
+  if (!text || !*text) return 0;
+  char *end = nullptr;
+  const long asked = std::strtol(text, &end, 10);
+  if (*end || asked < 1 || asked > 8)
+    throw std::runtime_error(std::string("HANDSET_WINDOW_SCALE: expected a whole number from 1 to 8, found \"") +
+                             text + "\"");
+  return int(asked);
+}
+
+// The asked scale, else as far as fits about 720 pixels; either way no larger than the desktop's
+// usable area (`room`, when known) holds.
+int scaleFor(int asked, int width, int height, const SDL_Rect *room) {
+  int scale = asked ? asked : std::clamp(kFitPixels / std::max({width, height, 1}), 1, 8);
   while (room && scale > 1 && (width * scale > room->w || height * scale > room->h)) --scale;
   return scale;
 }
 
+// Without a runtime folder (XDG_RUNTIME_DIR) no Wayland desktop can be reached, and the Wayland
+// client library says so on stderr when SDL tries it: SDL is given its other drivers only,
+// unless the user named one (SDL_VIDEODRIVER).
+void leaveOutUnreachableWayland() {
+  const auto absolute = [](const char *name) {
+    const char *value = std::getenv(name);
+    return value && value[0] == '/';
+  };
+  const char *wanted = std::getenv("SDL_VIDEODRIVER");
+  if ((wanted && *wanted) || absolute("XDG_RUNTIME_DIR") || absolute("WAYLAND_DISPLAY")) return;
+  std::string drivers;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const char *name = SDL_GetVideoDriver(i);
+    if (std::strcmp(name, "wayland") == 0) continue;
+    drivers += (drivers.empty() ? "" : ",") + std::string(name);
+  }
+  // Over an empty SDL_VIDEODRIVER too, which SDL would otherwise read as "any driver".
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
+}
+
 class SdlWindow : public FrontEnd {
  public:
-  SdlWindow() {
+  SdlWindow() : scale_(askedScale()) {
     thread_ = std::thread([this] { run(); });
     std::unique_lock<std::mutex> guard(lock_);
     started_.wait(guard, [this] { return state_ != State::starting; });
@@ -109,6 +137,7 @@ class SdlWindow : public FrontEnd {
   }
 
   bool open() {
+    leaveOutUnreachableWayland();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
     // Without a desktop SDL falls back to drivers whose windows nobody sees; only one asked for
     // by name (SDL_VIDEODRIVER) is taken.
@@ -202,7 +231,7 @@ class SdlWindow : public FrontEnd {
     textureWidth_ = width, textureHeight_ = height;
     SDL_Rect room;
     const bool known = SDL_GetDisplayUsableBounds(std::max(SDL_GetWindowDisplayIndex(window_), 0), &room) == 0;
-    const int scale = scaleFor(width, height, known ? &room : nullptr);
+    const int scale = scaleFor(scale_, width, height, known ? &room : nullptr);
     SDL_RenderSetLogicalSize(renderer_, width, height);
     SDL_SetWindowSize(window_, width * scale, height * scale);
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
@@ -301,6 +330,7 @@ class SdlWindow : public FrontEnd {
     SDL_RenderPresent(renderer_);
   }
 
+  const int scale_;  // HANDSET_WINDOW_SCALE, 0 when not set
   std::thread thread_;
   std::mutex lock_;
   std::condition_variable started_;

@@ -152,11 +152,8 @@ Display &display() {
     try {
       running = makeDisplay(current());
     } catch (const std::exception &error) {
-      // Whichever thread asked first ends the program, before anything of it ran: without the
-      // exit handlers, which would wait for the threads (this one among them) and this lock.
-      std::fprintf(stderr, "handset display error: %s\n", error.what());
-      std::fflush(nullptr);
-      std::_Exit(2);
+      // Whichever thread asked first ends the program, before anything of it ran.
+      stopOnBadSetting(std::string("handset display error: ") + error.what());
     }
   }
   return *running;

@@ -220,8 +220,7 @@ LcdController *makeController() {
     OverlaySetup setup;
     std::string error;
     if (!parseOverlaySetup(text, &setup, &error)) {
-      std::fprintf(stderr, "handset LCD error: HANDSET_LCD_OVERLAY: %s\n", error.c_str());
-      std::exit(2);
+      stopOnBadSetting("handset LCD error: HANDSET_LCD_OVERLAY: " + error);
     }
     lcd->showOverlay(setup);
   }

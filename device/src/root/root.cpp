@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "device/profile.h"
+
 namespace device {
 
 namespace {
@@ -13,8 +15,11 @@ constexpr const char *kFactoryFolders[] = {"My Documents", "Program Files", "Win
 }  // namespace
 
 void prepareRoot(const std::string &hostPath) {
-  std::error_code ignored;
-  std::filesystem::create_directories(hostPath, ignored);
+  std::error_code error, ignored;
+  std::filesystem::create_directories(hostPath, error);
+  if (!std::filesystem::is_directory(hostPath, ignored))
+    stopOnBadSetting("handset error: HANDSET_ROOT: \"" + hostPath + "\" is no folder and cannot be made one" +
+                     (error ? " (" + error.message() + ")" : std::string()));
   for (const char *folder : kFactoryFolders) std::filesystem::create_directory(hostPath + "/" + folder, ignored);
 }
 

@@ -54,9 +54,7 @@ namespace {
 
 [[noreturn]] void profileFault(const device::Profile &profile, const device::ProfileEntry &entry,
                                const std::string &message) {
-  std::fprintf(stderr, "handset profile error: %s: %s: %s\n", profile.where(entry).c_str(),
-               entry.key.c_str(), message.c_str());
-  std::exit(2);
+  device::stopOnBadSetting("handset profile error: " + profile.where(entry) + ": " + entry.key + ": " + message);
 }
 
 std::string trim(const std::string &s) {
@@ -80,8 +78,7 @@ StorageCard cardOf(const device::Profile &profile, const device::ProfileEntry &e
     try {
       capacity = profile.parseNumber(entry, trim(entry.value.substr(comma + 1)));
     } catch (const device::ProfileError &error) {
-      std::fprintf(stderr, "handset profile error: %s\n", error.what());
-      std::exit(2);
+      device::stopOnBadSetting(std::string("handset profile error: ") + error.what());
     }
   }
   if (!card.hostName.empty()) {

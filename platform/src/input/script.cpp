@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -14,6 +15,7 @@
 
 #include "device/display.h"
 #include "device/home_screen.h"
+#include "device/profile.h"
 #include "platform/input_script.h"
 #include "windows/internal.h"
 
@@ -128,20 +130,27 @@ Runner &runner() {
   return instance;
 }
 
+// A folder opens as a file that reads as empty: a script with no steps, which would leave the
+// program waiting for a user who never comes.
+std::string readScript(const std::string &path) {
+  std::error_code ignored;
+  std::ifstream in(path, std::ios::binary);
+  if (std::filesystem::is_directory(path, ignored) || !in.is_open())
+    throw ScriptError(path + ": cannot read the input script");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 }  // namespace
 
 void startInputScript() {
   const char *path = std::getenv("HANDSET_INPUT");
   if (!path || !*path) return;
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
   try {
-    if (!in.is_open()) throw ScriptError(std::string(path) + ": cannot read the input script");
-    runner().start(parseInputScript(text.str(), path), currentQueue());
+    runner().start(parseInputScript(readScript(path), path), currentQueue());
   } catch (const ScriptError &error) {
-    std::fprintf(stderr, "handset input error: %s\n", error.what());
-    std::exit(2);
+    device::stopOnBadSetting(std::string("handset input error: ") + error.what());
   }
 }
 

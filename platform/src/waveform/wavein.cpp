@@ -158,8 +158,7 @@ MMRESULT WINAPI waveInOpen(LPHWAVEIN handle, UINT deviceId, LPCWAVEFORMATEX form
     w->microphone = device::openMicrophone(device::current());
   } catch (const device::ProfileError &e) {
     // A profile that cannot be used ends the process, as at its loading.
-    std::fprintf(stderr, "%s\n", e.what());
-    std::exit(2);
+    device::stopOnBadSetting(e.what());
   }
   if (!w->microphone) return MMSYSERR_NODRIVER;
   if (callbackType == CALLBACK_FUNCTION) w->callback = reinterpret_cast<WAVEINPROC>(callback);
