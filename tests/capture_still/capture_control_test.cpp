@@ -145,16 +145,11 @@ class CaptureControl : public StillHandset {
     return WaitFor([&] { return Pictures() >= frames; }, 30);
   }
 
-  // Whether the preview shows new frames (the frame thread draws them holding the compose flag).
+  // Whether frames reach the preview: each one drawn records what it cost.
   static bool PreviewRuns() {
-    auto last = [] {
-      TakeCompose(true);
-      const uint32_t tick = g_App.LastPreviewTick;
-      ReleaseCompose();
-      return tick;
-    };
-    const uint32_t previewed = last();
-    return WaitFor([&] { return last() != previewed; }, 30);
+    constexpr uint32_t kNone = ~0u;
+    g_App.PreviewCost = kNone;
+    return WaitFor([] { return g_App.PreviewCost != kNone; }, 30);
   }
 
   // Start on the item of the page up.
@@ -345,10 +340,12 @@ class CaptureInTheBackground : public CaptureControl {
     return "oem_info = HTC Wizard\ncamera = vendor\nsystem_library = HTCcamera.dll\nsystem_library = JPEGENC.dll\n";
   }
   bool programWindow() override { return true; }
+  // A preview, a recording and an interval series, each left for another program and come back to.
+  void switchAwayAndBack();
   static void Activation(WPARAM how) { SendMessageW(g_App.MainWindow, WM_ACTIVATE, how, 0); }
 };
 
-TEST_F(CaptureInTheBackground, SwitchingAwayEndsOrPausesTheCaptureAndReleasesTheCamera) {
+void CaptureInTheBackground::switchAwayAndBack() {
   const struct {
     const char *name;
     uint32_t mode;
@@ -401,6 +398,21 @@ TEST_F(CaptureInTheBackground, SwitchingAwayEndsOrPausesTheCaptureAndReleasesThe
     CameraClose();
     g_App.captureState = STATE_PREVIEW;
   }
+}
+
+TEST_F(CaptureInTheBackground, SwitchingAwayEndsOrPausesTheCaptureAndReleasesTheCamera) { switchAwayAndBack(); }
+
+// The camera that delivers its video as JPEG pictures, recording an AVI of the program's own.
+class CaptureInTheBackgroundOnTheJpegCamera : public CaptureInTheBackground {
+  std::string profileLines() override {
+    return "oem_info = HTC Hermes\ncamera = vendor\ncamera_largest = 1600x1200\ncamera_native = 1600x1200\n"
+           "camera_jpeg = yes\nsystem_library = HTCcamera.dll\nsystem_library = JPEGENC.dll\n";
+  }
+};
+
+TEST_F(CaptureInTheBackgroundOnTheJpegCamera, SwitchingAwayEndsOrPausesTheCaptureAndReleasesTheCamera) {
+  g_App.settings[SET_VIDEO_FORMAT]->index = 2;  // AVI
+  switchAwayAndBack();
 }
 
 class CaptureWithoutEncoder : public CaptureControl {
