@@ -163,12 +163,24 @@ class CaptureControl : public StillHandset {
   WCHAR path_[kFilePathUnits] = {};
 };
 
-// A complete AVI file that ffprobe reads and ffmpeg decodes without an error.
+// A complete AVI file whose pictures have the size its header gives, which ffprobe reads and
+// ffmpeg decodes without an error.
 void ExpectPlayable(const fs::path &file) {
   SCOPED_TRACE(file.string());
   const RiffFile avi(file.string());
   const AviSummary summary = CheckAvi(avi);
-  if (avi.bytes().size() > 36) ExpectReadable(file.string(), summary, avi.u32(32));
+  const RiffChunk *movi = avi.movi();
+  ASSERT_NE(movi, nullptr);
+  const uint32_t width = avi.u32(64), height = avi.u32(68);
+  for (const RiffChunk &chunk : movi->children) {
+    if (chunk.id != "00dc") continue;
+    const std::vector<uint8_t> picture(avi.bytes().begin() + long(chunk.offset) + 8,
+                                       avi.bytes().begin() + long(chunk.offset) + 8 + chunk.size);
+    const Decoded d = Decode(picture);
+    EXPECT_EQ(d.width, int(width)) << "the picture at " << chunk.offset;
+    EXPECT_EQ(d.height, int(height)) << "the picture at " << chunk.offset;
+  }
+  ExpectReadable(file.string(), summary, avi.u32(32));
 }
 
 TEST_F(CaptureControl, APhotoIsSavedAndTheAfterPhotoPageComesUp) {
