@@ -137,7 +137,9 @@ void Shutdown() {
       uint32_t(SettingValue(SET_CAPTURE_MODE)) == kCaptureInterval)
     CaptureFinished(1);
   CameraClose();
-  if (g_App.recorder.state.load() != RECORDER_CLOSED) FinishRecorder(&g_App.recorder, RECORDING_KEEP_RENAMED, 0);
+  // A recording still open is closed and kept; one the camera library wrote under the temporary
+  // name gets its own name, also when it had ended already and its page still waited for the user.
+  FinishRecorder(&g_App.recorder, RECORDING_KEEP_RENAMED, 0);
   FreeRecorderBuffers(&g_App.recorder);
   SaveSettings(g_App.settings, kSettingCount);
   std::free(g_App.currentFile);

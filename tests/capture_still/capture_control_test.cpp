@@ -1,6 +1,7 @@
 // Capture control on an emulated handset without a camera (the screen source's colour bars go
-// through the real frame pipeline, encoder and files): photos, interval series of each kind,
-// a series that ends itself on a failed shot, and a series whose thread hangs and is ended.
+// through the real frame pipeline, encoder and files): photos, recordings and the free space
+// they need, interval series of each kind, a series that ends itself on a failed shot, a series
+// whose thread hangs and is ended; and, over a camera, switching to another program and back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +16,10 @@
 #include "app/capture_control.h"
 #include "app/config.h"
 #include "app/detect.h"
+#include "app/menus.h"
 #include "app/settings.h"
+#include "app/winproc.h"
+#include "avi_check.h"
 #include "camera/camera.h"
 #include "camera/geometry.h"
 #include "capture/recorder.h"
@@ -54,12 +58,14 @@ class CaptureControl : public StillHandset {
   void SetUp() override {
     StillHandset::SetUp();
     useProfile(profileLines());
+    // A class per window procedure: a class stays registered from one test to the next.
+    const bool program = programWindow();
+    const char16_t *name = program ? u"CaptureControlProgram" : u"CaptureControlTest";
     WNDCLASSW wc{};
-    wc.lpfnWndProc = IgnoreAll;
-    wc.lpszClassName = u"CaptureControlTest";
+    wc.lpfnWndProc = program ? MainWindowProc : IgnoreAll;
+    wc.lpszClassName = name;
     RegisterClassW(&wc);
-    g_App.MainWindow = CreateWindowExW(0, u"CaptureControlTest", u"t", 0, 0, 0, 240, 320, nullptr, nullptr,
-                                       nullptr, nullptr);
+    g_App.MainWindow = CreateWindowExW(0, name, u"t", 0, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(g_App.MainWindow, nullptr);
     DetectDevice(&g_App.device);
     BindEncoders(g_App.device);
@@ -87,13 +93,16 @@ class CaptureControl : public StillHandset {
 
   // The vendor encoder and no PXA27x: every picture goes through JPEGENC.dll.
   virtual std::string profileLines() { return "system_library = JPEGENC.dll\n"; }
+  // Whether the main window has the program's own window procedure (else one that ignores all).
+  virtual bool programWindow() { return false; }
 
   // The preview running as after start-up.
   void startPreview(uint32_t mode) {
     g_App.settings[SET_CAPTURE_MODE]->index = int32_t(mode);
     ASSERT_NE(CameraOpen(), 0u);
-    StepZoom(0, 1);
-    Reconfigure(1);
+    const uint32_t still = mode != 1;
+    StepZoom(0, still);
+    Reconfigure(still);
     ASSERT_NE(StartStream(), 0u);
     g_App.captureState = STATE_PREVIEW;
   }
@@ -119,8 +128,60 @@ class CaptureControl : public StillHandset {
     return false;
   }
 
+  // The host file of a handset path.
+  fs::path hostFile(const WCHAR *handsetPath) const {
+    std::string name;
+    for (const char16_t *p = handsetPath; *p; ++p) name += *p == u'\\' ? '/' : char(*p);
+    return root_.string() + name;
+  }
+
+  // Pictures the recording holds (the frame thread writes them under the writer's lock).
+  static uint32_t Pictures() {
+    AviWriter *writer = g_App.recorder.writer;
+    std::lock_guard<std::mutex> held(writer->lock);
+    return writer->newFrames;
+  }
+  static bool RecordedFrames(uint32_t frames) {
+    return WaitFor([&] { return Pictures() >= frames; }, 30);
+  }
+
+  // Whether frames reach the preview: each one drawn records what it cost.
+  static bool PreviewRuns() {
+    constexpr uint32_t kNone = ~0u;
+    g_App.PreviewCost = kNone;
+    return WaitFor([] { return g_App.PreviewCost != kNone; }, 30);
+  }
+
+  // Start on the item of the page up.
+  static void Choose(MenuPageId id, int32_t item) {
+    MenuPage &page = g_App.menu.pages[id];
+    ASSERT_EQ(g_App.menu.current.load(), &page);
+    page.cursor = item;
+    HandleCapturePage(&page, g_App.keys.vkStart);
+  }
+
   WCHAR path_[kFilePathUnits] = {};
 };
+
+// A complete AVI file whose pictures have the size its header gives, which ffprobe reads and
+// ffmpeg decodes without an error.
+void ExpectPlayable(const fs::path &file) {
+  SCOPED_TRACE(file.string());
+  const RiffFile avi(file.string());
+  const AviSummary summary = CheckAvi(avi);
+  const RiffChunk *movi = avi.movi();
+  ASSERT_NE(movi, nullptr);
+  const uint32_t width = avi.u32(64), height = avi.u32(68);
+  for (const RiffChunk &chunk : movi->children) {
+    if (chunk.id != "00dc") continue;
+    const std::vector<uint8_t> picture(avi.bytes().begin() + long(chunk.offset) + 8,
+                                       avi.bytes().begin() + long(chunk.offset) + 8 + chunk.size);
+    const Decoded d = Decode(picture);
+    EXPECT_EQ(d.width, int(width)) << "the picture at " << chunk.offset;
+    EXPECT_EQ(d.height, int(height)) << "the picture at " << chunk.offset;
+  }
+  ExpectReadable(file.string(), summary, avi.u32(32));
+}
 
 TEST_F(CaptureControl, APhotoIsSavedAndTheAfterPhotoPageComesUp) {
   startPreview(0);
@@ -148,40 +209,95 @@ TEST_F(CaptureControl, AFormatThatCannotBeTakenRestartsThePreviewWithAMessage) {
   EXPECT_EQ(g_App.status.duration, 2048u);
 }
 
-TEST_F(CaptureControl, ARecordingStartsPausesOnTheActionKeyAndIsKept) {
+// "Keep and view" on the paused page: the viewer is given the finished file, and the preview
+// that goes on behind the after-recording page adds nothing to it.
+TEST_F(CaptureControl, ARecordingPausedOnTheActionKeyIsKeptAndViewed) {
+  MenuPage *main = &g_App.menu.pages[PAGE_MAIN];
+  g_App.menu.current = main;
   startPreview(1);
   HandleAction();
   ASSERT_EQ(g_App.captureState, STATE_CAPTURING);
   EXPECT_EQ(g_App.recorder.state, RECORDER_RECORDING);
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a few frames of the colour bars
+  ASSERT_TRUE(RecordedFrames(3));
   HandleAction();
   EXPECT_EQ(g_App.captureState, STATE_DIALOG);
   EXPECT_EQ(g_App.recorder.state, RECORDER_PAUSED);
-  EXPECT_EQ(g_App.menu.current.load(), &g_App.menu.pages[PAGE_PAUSED]);
-  FinishRecorder(&g_App.recorder, RECORDING_KEEP, 0);
-  std::string name;  // a handset path, below the handset root
-  for (const char16_t *p = g_App.recorder.path; *p; ++p) name += *p == u'\\' ? '/' : char(*p);
-  EXPECT_NE(name.find("/My Documents/My Videos/"), std::string::npos) << name;
-  const std::vector<uint8_t> avi = Read(root_.string() + name);
-  ASSERT_GT(avi.size(), 12u);
-  EXPECT_EQ(std::string(avi.begin(), avi.begin() + 4), "RIFF");
-  EXPECT_EQ(std::string(avi.begin() + 8, avi.begin() + 12), "AVI ");
-  EXPECT_NE(std::string(avi.begin(), avi.end()).find("00dc"), std::string::npos) << "no video frame";
+  Choose(PAGE_PAUSED, 2);
+  EXPECT_EQ(g_App.recorder.state, RECORDER_CLOSED);
+  EXPECT_EQ(g_App.captureState, STATE_DIALOG);
+  EXPECT_EQ(g_App.menu.current.load(), &g_App.menu.pages[PAGE_AFTER_RECORDING]);
+  EXPECT_EQ(g_App.menu.pages[PAGE_AFTER_RECORDING].parent, main);
+  const std::u16string handsetPath(g_App.recorder.path);
+  EXPECT_NE(handsetPath.find(u"\\My Documents\\My Videos\\"), std::u16string::npos);
+  std::ifstream log(root_ / "shell.log");
+  const std::string requests(std::istreambuf_iterator<char>(log), {});
+  EXPECT_EQ(requests.find("recorded\t" + std::string(handsetPath.begin(), handsetPath.end())), 0u) << requests;
+  const fs::path file = hostFile(g_App.recorder.path);
+  const std::vector<uint8_t> viewed = Read(file);
+  g_App.FullScreen = 1;  // back from the viewer
+  ASSERT_TRUE(PreviewRuns());
+  EXPECT_EQ(Read(file), viewed) << "written to after it was finished";
+  ExpectPlayable(file);
+  // "Keep" on the after-recording page leaves the file as it is.
+  Choose(PAGE_AFTER_RECORDING, 0);
+  EXPECT_EQ(g_App.captureState, STATE_PREVIEW);
+  EXPECT_EQ(Read(file), viewed);
 }
 
-class CaptureOnASmallVolume : public CaptureControl {
-  std::string profileLines() override { return "system_library = JPEGENC.dll\nmemory = 3M\n"; }
-};
-
-TEST_F(CaptureOnASmallVolume, ARecordingNeedsMoreThanThreeMebibytesFree) {
+// The free space of the volume a recording goes to bounds its size: at most 3 MiB refuses it,
+// anything above leaves those 3 MiB free, and no recording grows beyond 2 GiB.
+TEST_F(CaptureControl, TheFreeSpaceBoundsARecording) {
+  constexpr uint64_t kMiB = 1 << 20, kGiB = kMiB << 10;
+  const struct {
+    const char *name;
+    uint64_t free;
+    uint32_t limit;  // 0: refused
+  } cases[] = {
+      {"exactly 3 MiB", 3 * kMiB, 0},
+      {"3 MiB and a byte", 3 * kMiB + 1, 1},
+      {"3 GiB", 3 * kGiB, 0x80000000u},
+  };
   const char *noSpace = "no space";
   g_App.language.strings[LANG_NO_SPACE] = noSpace;
-  startPreview(1);
-  HandleAction();
-  EXPECT_EQ(g_App.captureState, STATE_PREVIEW);
-  EXPECT_EQ(g_App.recorder.state, RECORDER_CLOSED);
-  EXPECT_EQ(g_App.status.text.load(), noSpace);
-  EXPECT_EQ(g_App.status.duration, 2000u);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    // The handset's own memory holds what the test left there and exactly c.free more.
+    ULARGE_INTEGER available, total;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(u"\\", &available, &total, nullptr));
+    useProfile(profileLines() + "memory = " + std::to_string(total.QuadPart - available.QuadPart + c.free) + "\n");
+    ASSERT_TRUE(GetDiskFreeSpaceExW(u"\\", &available, nullptr, nullptr));
+    ASSERT_EQ(available.QuadPart, c.free);
+    g_App.status.text = nullptr;
+    startPreview(1);
+    HandleAction();
+    Recorder &recorder = g_App.recorder;
+    if (c.limit == 0) {
+      EXPECT_EQ(g_App.captureState, STATE_PREVIEW);
+      EXPECT_EQ(recorder.state, RECORDER_CLOSED);
+      EXPECT_EQ(g_App.status.text.load(), noSpace);
+      EXPECT_EQ(g_App.status.duration, 2000u);
+      CameraClose();
+      continue;
+    }
+    ASSERT_EQ(g_App.captureState, STATE_CAPTURING);
+    EXPECT_EQ(recorder.sizeLimit, c.limit);
+    EXPECT_EQ(recorder.writer->sizeLimit, c.limit);
+    if (c.limit == 1) {
+      // Not even the first picture fits: the recording ends itself, kept with its header.
+      ASSERT_TRUE(WaitFor([] { return MessagePosted(CAPTURE_FAILED); }, 30));
+      EXPECT_EQ(Pictures(), 0u);
+      CaptureFinished(CAPTURE_FAILED);  // what the window procedure does with the message
+      Choose(PAGE_AFTER_RECORDING, 0);    // keep
+      EXPECT_EQ(g_App.captureState, STATE_PREVIEW);
+      const RiffFile avi(hostFile(recorder.path).string());
+      EXPECT_EQ(CheckAvi(avi).pictures, 0u);
+    } else {
+      ASSERT_TRUE(RecordedFrames(1));
+      FinishRecorder(&recorder, RECORDING_DISCARD, 0);
+    }
+    CameraClose();
+    g_App.captureState = STATE_PREVIEW;
+  }
 }
 
 // The handset whose camera library records MP4 and 3GP itself.
@@ -219,6 +335,96 @@ TEST_F(CaptureOnTheRecordingCamera, AnMp4OfTheSameSecondDoesNotOverwriteTheFirst
   EXPECT_NE(recorded, taken[1]);
   EXPECT_NE(recorded.find("_01.mp4"), std::string::npos) << recorded;
   PauseRecorder(&g_App.recorder);  // ends a camera-library recording
+}
+
+// The program's own window procedure over the vendor library's camera, open and streaming:
+// switching to another program gives the camera up, coming back takes it again.
+class CaptureInTheBackground : public CaptureControl {
+ protected:
+  void SetUp() override {
+    CaptureControl::SetUp();
+    g_App.keys.vkStart = VK_RETURN;
+    g_App.FullScreen = 1;
+    g_App.releaseOnDeactivate = 1;
+    g_App.started = 1;
+  }
+  std::string profileLines() override {
+    return "oem_info = HTC Wizard\ncamera = vendor\nsystem_library = HTCcamera.dll\nsystem_library = JPEGENC.dll\n";
+  }
+  bool programWindow() override { return true; }
+  // A preview, a recording and an interval series, each left for another program and come back to.
+  void switchAwayAndBack();
+  static void Activation(WPARAM how) { SendMessageW(g_App.MainWindow, WM_ACTIVATE, how, 0); }
+};
+
+void CaptureInTheBackground::switchAwayAndBack() {
+  const struct {
+    const char *name;
+    uint32_t mode;
+    CaptureState away;  // the state while the program is in the background
+  } cases[] = {
+      {"preview", 0, STATE_PREVIEW},
+      {"recording", 1, STATE_DIALOG},  // paused, on its page
+      {"interval series", 2, STATE_PREVIEW},
+  };
+  const Camera &camera = g_App.camera;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    startPreview(c.mode);
+    ASSERT_TRUE(PreviewRuns());
+    if (c.mode != 0) {
+      HandleAction();
+      ASSERT_EQ(g_App.captureState, STATE_CAPTURING);
+    }
+    if (c.mode == 1) {
+      ASSERT_TRUE(RecordedFrames(3));
+    }
+    Activation(WA_INACTIVE);
+    EXPECT_EQ(g_App.captureState, c.away);
+    EXPECT_EQ(camera.opened, 0);
+    EXPECT_EQ(camera.streaming, 0);
+    EXPECT_EQ(g_App.FullScreen, 0);
+    EXPECT_EQ(g_App.intervalThread, nullptr);
+    const uint32_t frames = c.mode == 1 ? Pictures() : 0;
+    if (c.mode == 1) {
+      EXPECT_EQ(g_App.recorder.state, RECORDER_PAUSED);
+      EXPECT_EQ(g_App.menu.current.load(), &g_App.menu.pages[PAGE_PAUSED]);
+    }
+
+    Activation(WA_ACTIVE);
+    EXPECT_EQ(g_App.captureState, c.away);
+    EXPECT_NE(camera.opened, 0);
+    EXPECT_NE(camera.streaming, 0);
+    EXPECT_EQ(g_App.FullScreen, 1);
+    EXPECT_TRUE(PreviewRuns());
+    if (c.mode == 1) {
+      // The recording goes on from the camera taken back, and stays one playable file.
+      Choose(PAGE_PAUSED, 0);
+      ASSERT_EQ(g_App.captureState, STATE_CAPTURING);
+      EXPECT_TRUE(RecordedFrames(frames + 3));
+      HandleAction();
+      Choose(PAGE_PAUSED, 1);  // keep
+      EXPECT_EQ(g_App.captureState, STATE_PREVIEW);
+      ExpectPlayable(hostFile(g_App.recorder.path));
+    }
+    CameraClose();
+    g_App.captureState = STATE_PREVIEW;
+  }
+}
+
+TEST_F(CaptureInTheBackground, SwitchingAwayEndsOrPausesTheCaptureAndReleasesTheCamera) { switchAwayAndBack(); }
+
+// The camera that delivers its video as JPEG pictures, recording an AVI of the program's own.
+class CaptureInTheBackgroundOnTheJpegCamera : public CaptureInTheBackground {
+  std::string profileLines() override {
+    return "oem_info = HTC Hermes\ncamera = vendor\ncamera_largest = 1600x1200\ncamera_native = 1600x1200\n"
+           "camera_jpeg = yes\nsystem_library = HTCcamera.dll\nsystem_library = JPEGENC.dll\n";
+  }
+};
+
+TEST_F(CaptureInTheBackgroundOnTheJpegCamera, SwitchingAwayEndsOrPausesTheCaptureAndReleasesTheCamera) {
+  g_App.settings[SET_VIDEO_FORMAT]->index = 2;  // AVI
+  switchAwayAndBack();
 }
 
 class CaptureWithoutEncoder : public CaptureControl {

@@ -404,6 +404,35 @@ TEST_F(Interactive, CameraRecordingsThroughTheVendorLibrary) {
   }
 }
 
+// Ending the program during a recording keeps the recording, finished and playable: an AVI of
+// the program's own, and an MP4 of the camera library's written under the temporary name (to a
+// card whose name the library cannot take) and given its own name at the end.
+TEST_F(Interactive, EndingTheProgramWhileRecordingKeepsTheRecording) {
+  constexpr int kCaptureMode = 23, kVideoFormat = 27, kVideoStorage = 29, kScreenOrientation = 35;
+  const struct {
+    const char *handset, *extra;
+    std::map<int, int> settings;
+    const char *extension, *video, *audio;
+  } cases[] = {
+      {"asus-p525", "", {{kCaptureMode, 1}}, ".avi", "mjpeg", "pcm_s16le"},
+      {"htc-hermes", "storage_card = Карта памяти\n",
+       {{kCaptureMode, 1}, {kVideoFormat, 1}, {kVideoStorage, 2}, {kScreenOrientation, 0}}, ".mp4", "mpeg4", "aac"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.handset);
+    fs::create_directories(root_);
+    UseProfile(c.handset, c.extra, c.settings);
+    auto run = Play("2s key Action\n3s close\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const auto videos = Files(c.extension);
+    ASSERT_EQ(videos.size(), 1u) << run.output;
+    EXPECT_FALSE(fs::exists(root_ + "/recvdo.temp"));
+    ExpectVideo(videos[0], c.video, c.audio, 3, 1.5);
+    EXPECT_EQ(DecodeErrors(videos[0].string()), "");
+    fs::remove_all(root_);
+  }
+}
+
 TEST_F(Interactive, SettingsSurviveARestartAndResetBringsTheDefaults) {
   // Keep lit is the default: the handset's time-outs are written over while the program is
   // in front and given back in the background and at the end.
