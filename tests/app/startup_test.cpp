@@ -17,6 +17,7 @@
 #include "capture/encoder.h"
 #include "device/display.h"
 #include "device/profile.h"
+#include "pipeline/preview.h"
 #include "platform/files.h"
 
 namespace fs = std::filesystem;
@@ -90,6 +91,9 @@ class StartupFailure : public ::testing::TestWithParam<Failure> {
     ReleaseEncoders();
     ReleaseVendorLibrary();
     std::free(g_App.currentFile);
+    // What a start-up that ended before its shutdown keeps.
+    std::free(g_App.language.buffer);
+    for (Picture *picture : {&g_App.PreviewPicture, &g_App.ScreenPicture, &g_App.EncodeBuffer}) FreePicture(picture);
     g_App.~AppState();
     new (&g_App) AppState{};
     platform::setProgramDirectory("");
