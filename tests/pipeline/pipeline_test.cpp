@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include "pipeline/preview.h"
 #include "pipeline/transforms.h"
 #include "platform/kernel.h"
+#include "tests/camera/camera_state.h"
 
 namespace {
 
@@ -198,6 +200,35 @@ TEST_F(Pipeline, TheWindowMovesToTheStartOfPackedFramesOnly) {
   CropWindow(&d, g);
   EXPECT_EQ(d.width, 8u);
   EXPECT_EQ(d.height, 4u);
+}
+
+// The main thread changes the stream's geometry while a source that did not stop in time still
+// delivers: the frame thread works on a copy taken under the Camera's lock. (The thread sanitizer
+// watches this one.)
+TEST_F(Pipeline, AFrameTakesTheGeometryWhileTheMainThreadChangesIt) {
+  ResetCamera();
+  g_App.camera.ops = &kOps;
+  SetSizes(false, {{64, 48, FORMAT_UYVY}, {32, 16, FORMAT_UYVY}});
+  Bytes frame = Uyvy(64, 48, 90);
+  std::atomic<bool> stop{false};
+  std::atomic<uint32_t> delivered{0};
+  std::thread source([&] {
+    while (!stop) {
+      FrameDesc d = Desc(frame, FORMAT_UYVY, 64, 48);
+      OnFrame(&d, 0);
+      ++delivered;
+    }
+  });
+  for (int i = 0; i < 400 || delivered < 50; ++i) {
+    g_App.camera.PreviewSize.index = i & 1;
+    ASSERT_EQ(Reconfigure(0), 1u);
+  }
+  g_App.camera.PreviewSize.index = 1;
+  ASSERT_EQ(Reconfigure(0), 1u);
+  stop = true;
+  source.join();
+  EXPECT_EQ(ActiveGeometry().outputWidth, 32u);
+  ResetCamera();
 }
 
 // The screen recorder's capture window chosen as its own size row (the window is the crop): the
