@@ -58,10 +58,10 @@ void Deliver(const Branch &b, uint8_t *data, uint32_t size, uint32_t isStill) {
   if (picture && picture <= size) {
     frame.size = uint32_t(picture);
     if (frame.format == FORMAT_YV12) SwapChroma(&frame);
-  }
-  if (b.cut.windowWidth && picture && picture <= size) {
-    CropWindow(&frame, b.cut);
-    frame.size = uint32_t(PictureBytes(frame.format, frame.width, frame.height));
+    if (b.cut.windowWidth) {
+      CropWindow(&frame, b.cut);
+      frame.size = uint32_t(PictureBytes(frame.format, frame.width, frame.height));
+    }
   }
   OnFrame(&frame, isStill);
 }

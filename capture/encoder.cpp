@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "app/appstate.h"
+#include "app/config.h"
 #include "capture/repack.h"
 #include "pipeline/transforms.h"
 #include "tarnjpg/tarnjpg.h"
@@ -27,19 +28,6 @@ void ReleaseSetup(EncoderSetup &setup) {
   if (setup.vendorEncoder) setup.vendorEncoder->Release(setup.vendorEncoder);
   if (setup.fastContext && g_FastEncoder.Destroy) g_FastEncoder.Destroy(setup.fastContext);
   setup = {};
-}
-
-// A library beside the program: the program's path with its file name replaced.
-HMODULE LoadBesideProgram(const WCHAR *name) {
-  WCHAR path[520];
-  size_t dir = 0;
-  for (size_t i = 0; g_App.programPath[i] && i < 519; ++i)
-    if (g_App.programPath[i] == u'\\' || g_App.programPath[i] == u'/') dir = i + 1;
-  std::memcpy(path, g_App.programPath, dir * sizeof(WCHAR));
-  size_t n = 0;
-  while (name[n] && dir + n < 519) path[dir + n] = name[n], ++n;
-  path[dir + n] = 0;
-  return LoadLibraryW(path);
 }
 
 bool Turned(uint32_t rotation) { return rotation == 1 || rotation == 3; }
@@ -115,7 +103,7 @@ uint32_t FastFormatCode(uint32_t format) {
 uint32_t BindFastEncoder() {
   if (g_FastModule) return 1;
   g_FastEncoder = {};
-  HMODULE module = LoadBesideProgram(u"tarnjpg.dll");
+  HMODULE module = LoadLibraryW(ProgramDirPath(u"tarnjpg.dll"));
   if (!module) return 0;
   auto getData = reinterpret_cast<DllGetDataFn>(GetProcAddressW(module, u"DllGetData"));
   if (getData && getData(&g_FastEncoder)) {
@@ -143,7 +131,7 @@ uint32_t BindVendorEncoder() {
     }
     FreeLibrary(module);
   }
-  if (HMODULE module = LoadBesideProgram(u"vexjpg.dll")) {
+  if (HMODULE module = LoadLibraryW(ProgramDirPath(u"vexjpg.dll"))) {
     if (auto create = reinterpret_cast<CreateJpegEncoderFn>(GetProcAddressW(module, u"DllGetData"))) {
       g_VendorModule = module, g_CreateVendorEncoder = create;
       return 1;
