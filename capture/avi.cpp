@@ -13,6 +13,10 @@ constexpr uint32_t kVideoListBytes = 116;  // "strl" list of the video stream
 constexpr uint32_t kSoundListBytes = 92;   // "strl" list of the sound stream
 constexpr uint32_t kMoviListOffset = 336;
 constexpr uint32_t kFlagKeyFrame = 0x10;
+// How long past two frame intervals the end of a recording waits for its last sound block, and
+// how often it looks.
+constexpr DWORD kLastSoundGraceMs = 100;
+constexpr DWORD kLastSoundPollMs = 5;
 
 // Little-endian fields of fixed layouts, written into a byte buffer.
 struct ByteWriter {
@@ -196,9 +200,9 @@ bool EndChunk(AviWriter *w, const uint8_t *data, uint32_t size, bool gather) {
   return true;
 }
 
-int SoundChunks(AviWriter *w) {
+int SoundChunks(AviWriter *w, uint32_t most = 3) {
   if (!w->soundOn) return 1;
-  for (int i = 0; i < 3 && w->soundChunks < w->slotsFilled; ++i) {
+  for (uint32_t i = 0; i < most && w->soundChunks < w->slotsFilled; ++i) {
     const uint8_t *data = TakeSoundBlock(&w->soundBlock);
     if (!data) return 1;
     uint32_t size = w->soundBlock.stagingBytes;
@@ -456,6 +460,24 @@ int WritePausedSound(AviWriter *w) {
   if (!SoundChunks(w)) return 0;
   if (w->soundOn && w->soundChunks >= w->slotsFilled) Drain(w);
   return 1;
+}
+
+int WriteLastSound(AviWriter *w) {
+  const DWORD since = GetTickCount();
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> held(w->lock);
+      if (!w->file || !w->soundOn) return 1;
+      if (!SoundChunks(w, UINT32_MAX)) return 0;
+      if (w->soundChunks >= w->slotsFilled) return 1;
+      if (GetTickCount() - since > 2 * w->frameInterval + kLastSoundGraceMs) {
+        // The driver hands back the block it was filling with what it has captured.
+        waveInStop(w->soundBlock.device);
+        return SoundChunks(w, UINT32_MAX);
+      }
+    }
+    Sleep(kLastSoundPollMs);
+  }
 }
 
 void DrainSound(AviWriter *w) {

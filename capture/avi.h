@@ -142,6 +142,10 @@ int WriteSoundChunks(AviWriter *writer);
 // Sound while the recording is paused: the blocks still due are written, then the rest are
 // dropped, so the sound stays in step with the picture. 1 to go on, 0 when a write failed.
 int WritePausedSound(AviWriter *writer);
+// At the end of a recording: the sound of every slot written goes into the file. The block the
+// microphone is still filling is waited for (about two frame intervals at most), then capture
+// stops and what it holds so far is written. 1 to go on, 0 when a write failed.
+int WriteLastSound(AviWriter *writer);
 // Takes and drops every filled sound block.
 void DrainSound(AviWriter *writer);
 // The next frame step starts a new stretch of slots (after a pause).

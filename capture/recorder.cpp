@@ -184,6 +184,7 @@ int ResumeRecorder(Recorder *r) {
 
 int FinishRecorder(Recorder *r, int disposition, int noWait) {
   if (r->state != RECORDER_CLOSED && r->kind == RECORD_AVI) {
+    if (disposition != RECORDING_DISCARD) WriteLastSound(r->writer);
     CloseAvi(r->writer);
     CloseAviFile(r->writer);
     StopSound(&r->writer->soundBlock, noWait);

@@ -87,7 +87,8 @@ int StartRecorder(Recorder *recorder);
 int PauseRecorder(Recorder *recorder);
 // Continues a paused AVI recording; 0 when there is none to continue.
 int ResumeRecorder(Recorder *recorder);
-// Ends the recording and keeps or discards the file. noWait: do not wait for sound buffers
+// Ends the recording and keeps or discards the file; a kept AVI gets the sound of every slot
+// written before it is closed (WriteLastSound). noWait: do not wait for sound buffers
 // the driver still holds. Returns 1.
 int FinishRecorder(Recorder *recorder, int disposition, int noWait);
 // The frame thread's report of a failed write: 1 the first time (the caller then ends the

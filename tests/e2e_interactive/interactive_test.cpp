@@ -397,7 +397,9 @@ TEST_F(Interactive, CameraRecordingsThroughTheVendorLibrary) {
     EXPECT_FALSE(fs::exists(root_ + "/recvdo.temp"));
     const auto requests = ShellRequests();
     ASSERT_EQ(requests.size(), c.viewed ? 1u : 0u);
-    if (c.viewed) EXPECT_EQ(requests[0].second, videos[0]);
+    if (c.viewed) {
+      EXPECT_EQ(requests[0].second, videos[0]);
+    }
     ExpectVideo(videos[0], c.video, "aac", 4, 1.5);
     fs::remove_all(root_);  // a fresh handset: its registry takes the next settings
     fs::create_directories(root_);
@@ -429,6 +431,16 @@ TEST_F(Interactive, EndingTheProgramWhileRecordingKeepsTheRecording) {
     EXPECT_FALSE(fs::exists(root_ + "/recvdo.temp"));
     ExpectVideo(videos[0], c.video, c.audio, 3, 1.5);
     EXPECT_EQ(DecodeErrors(videos[0].string()), "");
+    if (std::string(c.extension) == ".avi") {
+      // The sound captured up to the end is in the file: as long as the pictures, within a
+      // frame interval.
+      Probe probe = RunFfprobe(videos[0].string());
+      const Fields &video = *probe.stream("video");
+      const Fields &audio = *probe.stream("audio");
+      const double seconds = std::stod(video.at("duration"));
+      EXPECT_NEAR(std::stod(audio.at("nb_frames")) / std::stod(audio.at("sample_rate")), seconds,
+                  seconds / std::stoi(video.at("nb_read_frames")));
+    }
     fs::remove_all(root_);
   }
 }
