@@ -5,6 +5,8 @@
 #include <winreg.h>
 
 #include <cstdint>
+#include <mutex>
+#include <vector>
 
 #include "app/appstate.h"
 #include "app/settings.h"
@@ -15,6 +17,7 @@ constexpr WCHAR kBacklightKey[] = TEXT("ControlPanel\\Backlight");
 constexpr WCHAR kBatteryTimeout[] = TEXT("BatteryTimeout");
 constexpr WCHAR kAcTimeout[] = TEXT("ACTimeout");
 constexpr DWORD kKeepLitSeconds = 0x8000000;
+constexpr DWORD kFlashStopPollMs = 20;
 
 enum FlashSoundMode { FLASH_ASYNC = 0, FLASH_SYNC = 1, FLASH_SIMULTANEOUS = 2 };
 
@@ -37,9 +40,15 @@ void WideSoundName(WCHAR (&name)[kFlashSoundChars]) {
   name[i] = 0;
 }
 
+// The flash sounds playing on their own threads ("simultaneously"): the program's end cuts
+// them short and waits for every one (EndFlashSounds).
+std::mutex flashLock;
+std::vector<HANDLE> flashThreads;
+HANDLE flashEnd;  // manual-reset, set while the program ends
+
 DWORD WINAPI DelayedFlashSound(LPVOID parameter) {
   const DWORD delay = DWORD(reinterpret_cast<uintptr_t>(parameter));
-  if (delay) Sleep(delay);
+  if (delay && WaitForSingleObject(flashEnd, delay) == WAIT_OBJECT_0) return 0;
   WCHAR name[kFlashSoundChars];
   WideSoundName(name);
   PlaySoundW(name, nullptr, SND_FILENAME);
@@ -81,12 +90,33 @@ void PlayFlashSound() {
   const int32_t mode = SettingValue(SET_FLASH_SOUND_MODE);
   const DWORD delay = DWORD(SettingValue(SET_FLASH_SOUND_DELAY));
   if (mode == FLASH_SIMULTANEOUS) {
+    std::lock_guard<std::mutex> held(flashLock);
+    if (!flashEnd && !(flashEnd = CreateEventW(nullptr, TRUE, FALSE, nullptr))) return;
+    // The handles of sounds that have ended go now, so a long series does not gather them.
+    std::erase_if(flashThreads, [](HANDLE thread) {
+      return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && CloseHandle(thread);
+    });
     HANDLE thread = CreateThread(nullptr, 0, DelayedFlashSound, reinterpret_cast<LPVOID>(uintptr_t(delay)), 0, nullptr);
-    if (thread) CloseHandle(thread);
+    if (thread) flashThreads.push_back(thread);
     return;
   }
   WCHAR name[kFlashSoundChars];
   WideSoundName(name);
   PlaySoundW(name, nullptr, mode == FLASH_ASYNC ? SND_FILENAME | SND_ASYNC : SND_FILENAME);
   if (delay) Sleep(delay);
+}
+
+void EndFlashSounds() {
+  std::lock_guard<std::mutex> held(flashLock);
+  if (flashThreads.empty()) return;
+  SetEvent(flashEnd);
+  for (HANDLE thread : flashThreads) {
+    // A thread past its delay may only now start its sound: it is stopped until the thread ends.
+    do {
+      PlaySoundW(nullptr, nullptr, 0);
+    } while (WaitForSingleObject(thread, kFlashStopPollMs) == WAIT_TIMEOUT);
+    CloseHandle(thread);
+  }
+  flashThreads.clear();
+  ResetEvent(flashEnd);
 }

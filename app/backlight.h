@@ -16,3 +16,6 @@ LONG SetBacklight(DWORD mode);
 int RestoreBacklight();
 // Plays the configured flash sound as #0 and #1 ask; nothing when none is configured.
 void PlayFlashSound();
+// At the program's end: the flash sounds still waiting or playing on their own threads are
+// stopped, and their threads have ended when this returns.
+void EndFlashSounds();

@@ -137,6 +137,7 @@ void Shutdown() {
       uint32_t(SettingValue(SET_CAPTURE_MODE)) == kCaptureInterval)
     CaptureFinished(1);
   CameraClose();
+  EndFlashSounds();  // after the camera, which plays them
   // A recording still open is closed and kept; one the camera library wrote under the temporary
   // name gets its own name, also when it had ended already and its page still waited for the user.
   FinishRecorder(&g_App.recorder, RECORDING_KEEP_RENAMED, 0);

@@ -80,6 +80,7 @@ class FlashSound : public HandsetTest {
     device::clearSoundPlays();
   }
   void TearDown() override {
+    EndFlashSounds();
     g_App.flashSound[0] = 0;
     HandsetTest::TearDown();
   }
@@ -126,6 +127,19 @@ TEST_F(FlashSound, SimultaneouslyPlaysOnItsOwnThreadAfterTheDelay) {
   EXPECT_EQ(plays[0].flags, DWORD(SND_FILENAME));
   EXPECT_NE(plays[0].thread, std::this_thread::get_id());
   EXPECT_GE(plays[0].start - called, 200ms);
+}
+
+// The program's end stops a sound still waiting for its delay and one already playing, and
+// their threads have ended when it returns.
+TEST_F(FlashSound, TheEndStopsSoundsOnTheirOwnThreads) {
+  play("\\My Documents\\long.wav", 2, 0);
+  ASSERT_TRUE(device::waitForSoundPlays(1, 10s));
+  play("\\My Documents\\long.wav", 2, 3000);
+  const auto ending = Clock::now();
+  EndFlashSounds();
+  EXPECT_LT(Clock::now() - ending, 2s);
+  Sleep(100);
+  EXPECT_EQ(device::soundPlays().size(), 1u);
 }
 
 TEST_F(FlashSound, NothingConfiguredPlaysNothing) {

@@ -1,14 +1,17 @@
 // PlaySoundW on the emulated handset: the loudspeaker is the device's sound log, and the
 // desktop's sound when the display is shown in a window. A synchronous play takes as long as
-// the WAV lasts; an asynchronous one is playing until then.
+// the WAV lasts, unless the sound is stopped or replaced meanwhile from another thread; an
+// asynchronous one is playing until then.
 #include <cewchar.h>
 #include <mmsystem.h>
 #include <windows.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,18 @@ using Clock = std::chrono::steady_clock;
 // When the sound started asynchronously ends (time since the clock's epoch, in ms); 0: none.
 std::atomic<int64_t> g_asyncEnd{0};
 constexpr int64_t kForever = INT64_MAX;
+
+// One sound plays at a time: each stop or new sound makes the next generation, and a
+// synchronous play ends when its own is over.
+std::mutex g_playLock;
+std::condition_variable g_playChanged;
+uint64_t g_generation = 0;
+
+uint64_t NextGeneration() {
+  std::lock_guard<std::mutex> held(g_playLock);
+  g_playChanged.notify_all();
+  return ++g_generation;
+}
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
@@ -97,6 +112,7 @@ std::string Utf8(const char16_t *s) {
 
 extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
   if (!sound) {
+    NextGeneration();
     g_asyncEnd = 0;
     device::display().playSound({});
     return TRUE;
@@ -138,12 +154,14 @@ extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
   device::logSoundPlay(play);
 
   if (!play.played) return FALSE;
+  const uint64_t generation = NextGeneration();
   device::display().playSound(std::move(data));
   if (flags & SND_ASYNC) {
     g_asyncEnd = (flags & SND_LOOP) ? kForever : NowMs() + length;
     return TRUE;
   }
   g_asyncEnd = 0;
-  if (length > 0) Sleep(DWORD(length));
+  std::unique_lock<std::mutex> held(g_playLock);
+  g_playChanged.wait_for(held, std::chrono::milliseconds(length), [&] { return g_generation != generation; });
   return TRUE;
 }
