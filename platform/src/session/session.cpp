@@ -230,14 +230,16 @@ bool joined() { return joinedFlag.load(); }
 std::string directory(const std::string &part) {
   const std::string folder = device::root() + "/" + kSessionFolder;
   const std::string path = folder + "/" + part;
-  if (makePrivateFolder(folder) && makePrivateFolder(path)) return path;
+  const bool outer = makePrivateFolder(folder);
+  if (outer && makePrivateFolder(path)) return path;
   const int error = errno;
+  const std::string &refused = outer ? path : folder;
   static std::mutex reportLock;
   static std::string reported;
   std::lock_guard<std::mutex> guard(reportLock);
-  if (reported != path) {
-    reported = path;
-    std::fprintf(stderr, "handset: %s cannot hold what the programs share (%s); it is not used\n", path.c_str(),
+  if (reported != refused) {
+    reported = refused;
+    std::fprintf(stderr, "handset: %s cannot hold what the programs share (%s); it is not used\n", refused.c_str(),
                  error == EPERM ? "it belongs to another user" : std::strerror(error));
   }
   return {};
