@@ -208,6 +208,8 @@ TEST_F(Files, TheWindowsFolderIsReadOnly) {
   FILE *f = _wfopen(u"\\WINDOWS\\flash.wav", u"rb");
   ASSERT_NE(f, nullptr);
   fclose(f);
+  EXPECT_EQ(GetFileAttributesW(u"\\Windows\\flash.wav"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(GetFileAttributesW(u"\\Windows"), FILE_ATTRIBUTE_DIRECTORY);
   auto denied = [] { return GetLastError() == static_cast<DWORD>(ERROR_ACCESS_DENIED); };
   for (const char16_t *path : {u"\\Windows\\flash.wav", u"\\windows\\new.wav", u"\\Windows\\Sub\\new.wav"}) {
     SCOPED_TRACE(testing::PrintToString(std::u16string(path)));

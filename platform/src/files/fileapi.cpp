@@ -94,7 +94,7 @@ extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
   }
   DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
   if (mapped.cardRoot) attributes |= FILE_ATTRIBUTE_TEMPORARY;
-  if (!(info.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
+  if (!(info.st_mode & S_IWUSR) || (mapped.readOnly && !S_ISDIR(info.st_mode))) attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes;
 }
 
