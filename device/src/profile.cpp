@@ -110,7 +110,7 @@ std::vector<std::string> Profile::all(const std::string &key) const {
 
 uint64_t Profile::parseNumber(const ProfileEntry &entry, const std::string &value) const {
   std::optional<uint64_t> n = parseByteCount(value);
-  if (!n) throw ProfileError(where(entry) + ": " + entry.key + ": \"" + value + "\" is not a number");
+  if (!n) throw ProfileError(where(entry) + ": " + entry.key + ": " + byteCountProblem(value));
   return *n;
 }
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
+#include <string_view>
 
 #include "device/regtext.h"
 
@@ -21,19 +23,65 @@ std::string trimmed(const std::string &s) {
 
 }  // namespace
 
-std::optional<uint64_t> parseByteCount(const std::string &value) {
-  if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) return std::nullopt;
-  char *end = nullptr;
-  errno = 0;
-  unsigned long long n = std::strtoull(value.c_str(), &end, 0);
-  if (errno) return std::nullopt;
-  std::string suffix(end);
+namespace {
+
+enum class Reading { ok, notANumber, tooLarge };
+
+// Decimal digits only, at most `max`: a leading 0 is no octal and "0x" no hex.
+Reading readDecimal(std::string_view text, uint64_t max, uint64_t &out) {
+  if (text.empty()) return Reading::notANumber;
+  uint64_t n = 0;
+  bool tooLarge = false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return Reading::notANumber;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (digit > max || n > (max - digit) / 10) tooLarge = true;
+    else n = n * 10 + digit;
+  }
+  if (tooLarge) return Reading::tooLarge;
+  out = n;
+  return Reading::ok;
+}
+
+// Digits, then K, M or G (binary multiples) or nothing.
+Reading readByteCount(const std::string &value, uint64_t &out) {
+  const size_t digits = value.find_first_not_of("0123456789");
+  const std::string suffix = digits == std::string::npos ? std::string() : value.substr(digits);
   uint64_t scale = 1;
   if (suffix == "K" || suffix == "k") scale = 1ull << 10;
   else if (suffix == "M") scale = 1ull << 20;
   else if (suffix == "G") scale = 1ull << 30;
-  else if (!suffix.empty()) return std::nullopt;
-  return n * scale;
+  else if (!suffix.empty()) return Reading::notANumber;
+  uint64_t n = 0;
+  const Reading reading = readDecimal(std::string_view(value).substr(0, digits), UINT64_MAX / scale, n);
+  if (reading == Reading::ok) out = n * scale;
+  return reading;
+}
+
+}  // namespace
+
+std::optional<uint64_t> parseByteCount(const std::string &value) {
+  uint64_t n = 0;
+  return readByteCount(value, n) == Reading::ok ? std::optional<uint64_t>(n) : std::nullopt;
+}
+
+std::string byteCountProblem(const std::string &value) {
+  uint64_t n = 0;
+  switch (readByteCount(value, n)) {
+    case Reading::ok: return {};
+    case Reading::tooLarge: return "\"" + value + "\" is too large";
+    case Reading::notANumber: break;
+  }
+  return "\"" + value + "\" is not a number";
+}
+
+std::optional<std::pair<uint32_t, uint32_t>> parseSize(const std::string &value) {
+  const size_t x = value.find('x');
+  uint64_t width = 0, height = 0;
+  if (x == std::string::npos || readDecimal(std::string_view(value).substr(0, x), kLargestSize, width) != Reading::ok ||
+      readDecimal(std::string_view(value).substr(x + 1), kLargestSize, height) != Reading::ok)
+    return std::nullopt;
+  return std::make_pair(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
 }
 
 std::optional<bool> parseFlag(const std::string &value) {
@@ -61,9 +109,7 @@ namespace {
 
 std::string anyText(const std::string &) { return {}; }
 
-std::string number(const std::string &v) {
-  return parseByteCount(v) ? std::string() : "\"" + v + "\" is not a number";
-}
+std::string number(const std::string &v) { return byteCountProblem(v); }
 
 std::string flag(const std::string &v) {
   return parseFlag(v) ? std::string() : "expected yes or no, found \"" + v + "\"";
@@ -71,21 +117,18 @@ std::string flag(const std::string &v) {
 
 // "240x320"
 std::string size(const std::string &v) {
-  size_t x = v.find('x');
-  if (x == std::string::npos || !parseByteCount(v.substr(0, x)) || !parseByteCount(v.substr(x + 1)))
-    return "expected WIDTHxHEIGHT, found \"" + v + "\"";
-  return {};
+  return parseSize(v) ? std::string() : "expected WIDTHxHEIGHT, found \"" + v + "\"";
 }
 
-// "5.1.1700": major.minor.build
+// "5.1.1700": major.minor.build, each a 32-bit number.
 std::string version(const std::string &v) {
   int parts = 0;
   size_t start = 0;
   while (true) {
     size_t dot = v.find('.', start);
-    std::string piece = v.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-    if (piece.empty() || piece.find_first_not_of("0123456789") != std::string::npos)
-      return "expected MAJOR.MINOR.BUILD, found \"" + v + "\"";
+    std::string_view piece = std::string_view(v).substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+    uint64_t n = 0;
+    if (readDecimal(piece, UINT32_MAX, n) != Reading::ok) return "expected MAJOR.MINOR.BUILD, found \"" + v + "\"";
     ++parts;
     if (dot == std::string::npos) break;
     start = dot + 1;
@@ -130,10 +173,15 @@ std::string mounting(const std::string &v) {
 // "ID MIN-MAX NEUTRAL": the values a property of the vendor camera library accepts, and the one
 // that leaves the picture as it is.
 std::string cameraRange(const std::string &v) {
-  int id = 0, low = 0, high = 0, neutral = 0;
-  char extra = 0;
-  if (std::sscanf(v.c_str(), "%d %d-%d %d %c", &id, &low, &high, &neutral, &extra) != 4 || id < 4 || id > 9 ||
-      low < 0 || high <= low || high > 255 || neutral < low || neutral > high)
+  std::istringstream words(v);
+  std::string id, range, neutral, extra;
+  words >> id >> range >> neutral >> extra;
+  const size_t dash = range.find('-');
+  uint64_t n = 0, low = 0, high = 0, middle = 0;
+  if (!extra.empty() || dash == std::string::npos || readDecimal(id, 9, n) != Reading::ok || n < 4 ||
+      readDecimal(std::string_view(range).substr(0, dash), 255, low) != Reading::ok ||
+      readDecimal(std::string_view(range).substr(dash + 1), 255, high) != Reading::ok ||
+      readDecimal(neutral, 255, middle) != Reading::ok || high <= low || middle < low || middle > high)
     return "expected a property 4 to 9 and its values, such as \"5 0-255 120\", found \"" + v + "\"";
   return {};
 }
@@ -172,9 +220,12 @@ std::string dshowFormat(const std::string &v) {
   char size[32] = {}, subtype[16] = {}, block[16] = {};
   int n = std::sscanf(v.c_str(), "%31s %15s %15s", size, subtype, block);
   if (n < 2) return what;
-  int w = 0, h = 0;
-  char extra = 0;
-  if (std::sscanf(size, "%dx%d%c", &w, &h, &extra) != 2 || w <= 0 || w > 4096 || h == 0 || h > 4096 || h < -4096)
+  const std::string_view dimensions(size);
+  const size_t x = dimensions.find('x');
+  const bool bottomUp = x != std::string_view::npos && dimensions.substr(x + 1).starts_with('-');
+  uint64_t w = 0, h = 0;
+  if (x == std::string_view::npos || readDecimal(dimensions.substr(0, x), 4096, w) != Reading::ok || w == 0 ||
+      readDecimal(dimensions.substr(x + 1 + bottomUp), 4096, h) != Reading::ok || h == 0)
     return what;
   std::string st = subtype;
   if (st != "UYVY" && st != "YUY2" && st != "YV12" && st != "I420" && st != "RGB565") return what;

@@ -195,7 +195,10 @@ static_assert(sizeof(WIN32_FIND_DATAW) == 560);
 
 // Paths: one that starts with "\" is a handset path ("\My Documents\...", "\Storage Card\...",
 // "\Windows\...", "\Program Files\Pelkavo\..."), found without regard to case; "//name" lies in
-// the handset's root; any other is a host path. Both slashes separate components.
+// the handset's root; any other is a host path. Both slashes separate components. "\Windows"
+// holds the handset's system files and is read-only: creating, writing, deleting or renaming
+// there fails with ERROR_ACCESS_DENIED. The emulator's own files in the root are no handset
+// files: paths to them fail with ERROR_ACCESS_DENIED.
 extern "C" {
 BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes);
 BOOL WINAPI DeleteFileW(LPCWSTR path);

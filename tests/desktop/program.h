@@ -31,6 +31,7 @@ class Program {
   // Waits until the output contains `text`; false after `timeout` or when the program ended
   // without printing it.
   bool waitForOutput(const std::string &text, std::chrono::milliseconds timeout) const;
+  int pid() const { return pid_; }
 
  private:
   int pid_ = -1;

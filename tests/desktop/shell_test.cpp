@@ -117,6 +117,7 @@ TEST_F(ProgramsAndFiles, ShellExecuteStartsProgramsAndRefusesWhatItCannotOpen) {
   } cases[] = {
       {nullptr, u"\\My Documents\\none.jpg", sizeof(SHELLEXECUTEINFO), ERROR_FILE_NOT_FOUND, "failed"},
       {nullptr, u"\\My Documents", sizeof(SHELLEXECUTEINFO), ERROR_FILE_NOT_FOUND, "failed"},
+      {nullptr, u"\\shell.log", sizeof(SHELLEXECUTEINFO), ERROR_FILE_NOT_FOUND, "failed"},  // the emulator's own
       {u"print", probe.c_str(), sizeof(SHELLEXECUTEINFO), ERROR_NO_ASSOCIATION, "failed"},
       {nullptr, probe.c_str(), 60, ERROR_INVALID_PARAMETER, nullptr},  // the size of another layout
       {nullptr, nullptr, sizeof(SHELLEXECUTEINFO), ERROR_INVALID_PARAMETER, nullptr},
@@ -134,6 +135,19 @@ TEST_F(ProgramsAndFiles, ShellExecuteStartsProgramsAndRefusesWhatItCannotOpen) {
     if (c.logged) expected += std::string(c.logged) + "\t" + narrow(c.file) + "\t\n";
   }
   EXPECT_EQ(log(), expected);
+
+  // A link planted as the log is not written through.
+  const std::string victim = folder + "/victim";
+  std::ofstream(victim) << "precious";
+  fs::remove(root + "/shell.log");
+  fs::create_symlink(victim, root + "/shell.log");
+  SHELLEXECUTEINFO planted{};
+  planted.cbSize = sizeof planted;
+  planted.lpFile = u"\\My Documents\\none.jpg";
+  EXPECT_FALSE(ShellExecuteEx(&planted));
+  std::ifstream in(victim);
+  std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "precious");
 }
 
 // A program hands a file to the shell: headless, the request is recorded and the program goes

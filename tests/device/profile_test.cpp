@@ -27,7 +27,8 @@ TEST(Profile, ReadsValuesCommentsAndRepeatedKeys) {
       "memory = 64M\n"
       "system_library = HTCcamera.dll\n"
       "system_library = JPEGENC.dll\n"
-      "touch_screen = no\n",
+      "touch_screen = no\n"
+      "camera_rate = 010\n",
       "dir/hermes.profile");
   EXPECT_EQ(p.name(), "hermes");
   EXPECT_EQ(p.text("oem_info"), "HTC Hermes");
@@ -35,6 +36,7 @@ TEST(Profile, ReadsValuesCommentsAndRepeatedKeys) {
   EXPECT_EQ(p.all("system_library"), (std::vector<std::string>{"HTCcamera.dll", "JPEGENC.dll"}));
   EXPECT_TRUE(p.contains("system_library", "jpegenc.DLL"));
   EXPECT_FALSE(p.flag("touch_screen", true));
+  EXPECT_EQ(p.number("camera_rate", 0), 10u);  // decimal: a leading 0 is no octal
   EXPECT_EQ(p.text("platform_type", "none given"), "none given");
   EXPECT_EQ(p.find("memory")->line, 4);
 }
@@ -85,6 +87,21 @@ TEST(Profile, CompositeValueErrorsNameTheFileAndLine) {
       {"registry = [HKEY_CURRENT_USER\\X] \"a\"=hex:1,2\n",
        "phone.profile:1: registry: expected two hex digits per byte"},
       {"registry = [HKEY_CURRENT_USER\\X] a=1\n", "phone.profile:1: registry: expected \"name\"=value"},
+      // Numbers are decimal and refused when they do not fit, in every key that holds some.
+      {"memory = 0x10\n", "phone.profile:1: memory: \"0x10\" is not a number"},
+      {"memory = 18446744073709551616\n", "phone.profile:1: memory: \"18446744073709551616\" is too large"},
+      {"memory = 17179869184G\n", "phone.profile:1: memory: \"17179869184G\" is too large"},
+      {"display = 1Kx320\n", "phone.profile:1: display: expected WIDTHxHEIGHT, found \"1Kx320\""},
+      {"camera_native = 4294967936x480\n",
+       "phone.profile:1: camera_native: expected WIDTHxHEIGHT, found \"4294967936x480\""},
+      {"os_version = 5.1.4294967296\n",
+       "phone.profile:1: os_version: expected MAJOR.MINOR.BUILD, found \"5.1.4294967296\""},
+      {"camera_range = 5 0-4294967551 120\n",
+       "phone.profile:1: camera_range: expected a property 4 to 9 and its values, such as \"5 0-255 120\", found "
+       "\"5 0-4294967551 120\""},
+      {"dshow_capture = 4294967936x480 UYVY\n",
+       "phone.profile:1: dshow_capture: expected WIDTHxHEIGHT UYVY|YUY2|YV12|I420|RGB565 [videoinfo|videoinfo2|short], "
+       "found \"4294967936x480 UYVY\""},
       {"registry = [HKEY_CURRENT_USER\\X] \"A\"=dword:1\nregistry = [hkey_current_user\\x] \"a\"=dword:2\n",
        "phone.profile:2: registry: \"[hkey_current_user\\x] \"a\"=dword:2\" repeats line 1"},
   };

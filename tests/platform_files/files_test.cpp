@@ -65,6 +65,15 @@ TEST_F(Files, PathsMapOntoTheDeviceRootAndTheProgramDirectory) {
       {u"\\a?b", "!"},
       {u"\\x\\c:d", "!"},
       {u"", "!"},
+      // The emulator's own files in the root are no handset files; elsewhere the names are free.
+      {u"\\registry.reg", "!"},
+      {u"\\REGISTRY.REG.damaged-2", "!"},
+      {u"//registry.reg.tmp-12-0", "!"},
+      {u"\\My Documents\\..\\shell.log", "!"},
+      {u"\\.system\\events", "!"},
+      {u"\\My Documents\\registry.reg", "My Documents/registry.reg"},
+      {u"\\Storage Card\\.system", "Storage Card/.system"},
+      {u"\\registry.reg.txt", "registry.reg.txt"},
   };
   for (const auto &c : cases) {
     std::string expected = c.host == "!" ? "" : c.host.empty() ? root : root + "/" + c.host;
@@ -104,6 +113,7 @@ TEST_F(Files, AStorageCardEntryThatCannotBeUsedEndsTheProcess) {
   } cases[] = {
       {"storage_card = Storage Card, lots\n", "test.profile:2: storage_card: \"lots\" is not a number"},
       {"storage_card = Cards/One, 1M\n", "test.profile:2: storage_card: \"Cards/One\" cannot name"},
+      {"storage_card = Storage Card, 20000000000G\n", "test.profile:2: storage_card: \"20000000000G\" is too large"},
   };
   for (const auto &c : cases) {
     useProfile(std::string("memory = 1M\n") + c.entry);
@@ -147,6 +157,83 @@ TEST_F(Files, FileCallsReportWin32Errors) {
   }
   EXPECT_EQ(_wfopen(u"\\My Documents\\none.txt", u"rb"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+// The registry, the shell's log and the programs' shared state lie in the root beside the
+// handset's files: no file call reaches them and the memory does not count them.
+TEST_F(Files, TheEmulatorsOwnFilesAreOutsideTheHandsetsFileSystem) {
+  const std::vector<std::string> own = {"registry.reg", "registry.reg.damaged", "registry.reg.tmp-7-0", "shell.log",
+                                        ".system/events/0041"};
+  for (const std::string &file : own) hostFile(root + "/" + file, 1000);
+  hostFile(root + "/My Documents/a.jpg", 1000);
+  useProfile("memory = 64K\n");
+  EXPECT_EQ(freeSpace(u"\\"), (64u << 10) - 1000);
+
+  for (const char16_t *path : {u"\\registry.reg", u"\\Registry.REG", u"\\My Documents\\..\\registry.reg.damaged",
+                               u"//registry.reg.tmp-7-0", u"\\shell.log", u"\\.system", u"\\.system\\events\\0041",
+                               u"\\.SYSTEM\\windows"}) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(path)));
+    auto denied = [] { return GetLastError() == static_cast<DWORD>(ERROR_ACCESS_DENIED); };
+    EXPECT_EQ(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(denied());
+    for (const char16_t *mode : {u"rb", u"r+b", u"wb", u"ab"}) {
+      EXPECT_EQ(_wfopen(path, mode), nullptr);
+      EXPECT_TRUE(denied());
+    }
+    EXPECT_FALSE(DeleteFileW(path));
+    EXPECT_TRUE(denied());
+    EXPECT_FALSE(MoveFileW(u"\\My Documents\\a.jpg", path));
+    EXPECT_TRUE(denied());
+    EXPECT_FALSE(MoveFileW(path, u"\\My Documents\\b.jpg"));
+    EXPECT_TRUE(denied());
+    EXPECT_FALSE(CreateDirectoryW(path, nullptr));
+    EXPECT_TRUE(denied());
+    EXPECT_FALSE(GetDiskFreeSpaceExW(path, nullptr, nullptr, nullptr));
+  }
+  for (const std::string &file : own) EXPECT_EQ(hostSize(root + "/" + file), 1000u) << file;
+  EXPECT_EQ(hostSize(root + "/My Documents/a.jpg"), 1000u);
+  EXPECT_EQ(freeSpace(u"\\"), (64u << 10) - 1000);
+
+  // A card cannot take one of their names either.
+  testing::FLAGS_gtest_death_test_style = "threadsafe";
+  useProfile("memory = 1M\nstorage_card = .System, 1M\n");
+  EXPECT_EXIT(GetFileAttributesW(u"\\"), testing::ExitedWithCode(2),
+              "test.profile:2: storage_card: \".System\" cannot name a storage card");
+}
+
+// "\Windows" holds the handset's system files: they are read, never written.
+TEST_F(Files, TheWindowsFolderIsReadOnly) {
+  hostFile(root + "/Windows/flash.wav", 10);
+  hostFile(root + "/My Documents/a.wav", 10);
+  FILE *f = _wfopen(u"\\WINDOWS\\flash.wav", u"rb");
+  ASSERT_NE(f, nullptr);
+  fclose(f);
+  EXPECT_EQ(GetFileAttributesW(u"\\Windows\\flash.wav"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(GetFileAttributesW(u"\\Windows"), FILE_ATTRIBUTE_DIRECTORY);
+  auto denied = [] { return GetLastError() == static_cast<DWORD>(ERROR_ACCESS_DENIED); };
+  for (const char16_t *path : {u"\\Windows\\flash.wav", u"\\windows\\new.wav", u"\\Windows\\Sub\\new.wav"}) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(path)));
+    for (const char16_t *mode : {u"wb", u"ab", u"r+b", u"w+b"}) {
+      EXPECT_EQ(_wfopen(path, mode), nullptr);
+      EXPECT_TRUE(denied());
+    }
+    EXPECT_FALSE(MoveFileW(u"\\My Documents\\a.wav", path));
+    EXPECT_TRUE(denied());
+  }
+  EXPECT_FALSE(DeleteFileW(u"\\Windows\\flash.wav"));
+  EXPECT_TRUE(denied());
+  EXPECT_FALSE(MoveFileW(u"\\Windows\\flash.wav", u"\\My Documents\\flash.wav"));
+  EXPECT_TRUE(denied());
+  EXPECT_FALSE(MoveFileW(u"\\Windows", u"\\Elsewhere"));
+  EXPECT_TRUE(denied());
+  EXPECT_FALSE(CreateDirectoryW(u"\\Windows\\Sub", nullptr));
+  EXPECT_TRUE(denied());
+  EXPECT_FALSE(CreateDirectoryW(u"\\Windows", nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(hostSize(root + "/Windows/flash.wav"), 10u);
+  EXPECT_EQ(hostSize(root + "/My Documents/a.wav"), 10u);
+  EXPECT_FALSE(fs::exists(root + "/Windows/new.wav"));
+  EXPECT_FALSE(fs::exists(root + "/Windows/Sub"));
 }
 
 TEST_F(Files, AWriteBeyondTheCapacityFailsWithDiskFull) {

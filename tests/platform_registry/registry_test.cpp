@@ -381,6 +381,22 @@ TEST_F(Registry, FailedWriteKeepsTheOldFile) {
   RegCloseKey(key);
 }
 
+// Links planted where the registry's temporary file goes are not written through: the victim
+// keeps its bytes and the registry is the one file written.
+TEST_F(Registry, PlantedLinksAreNotFollowed) {
+  const fs::path victim = root_ / "victim";
+  writeFile(victim, "precious");
+  const std::string stem = "registry.reg.tmp-" + std::to_string(getpid());
+  fs::create_symlink(victim, root_ / stem);
+  for (int n = 0; n < 50; ++n) fs::create_symlink(victim, root_ / (stem + "-" + std::to_string(n)));
+  HKEY key = create(HKEY_LOCAL_MACHINE, u"Software\\Test");
+  setText(key, u"Kept", u"value");
+  RegCloseKey(key);
+  EXPECT_EQ(readFile(victim), "precious");
+  EXPECT_FALSE(fs::is_symlink(file()));
+  EXPECT_NE(readFile(file()).find("\"Kept\"=\"value\""), std::string::npos) << readFile(file());
+}
+
 // A file that is there but cannot be opened (here: no descriptors left) is never replaced by
 // the profile's defaults: reads see what was read before, changes fail, and once it opens again
 // every stored value is still there.

@@ -48,7 +48,7 @@ class Profile {
   std::string text(const std::string &key, const std::string &fallback = "") const;
   // Every value of a repeatable key, in file order.
   std::vector<std::string> all(const std::string &key) const;
-  // A number ("12", "0x1f", or a byte count with a K/M/G suffix: "64M").
+  // A decimal number ("12"; "010" is ten) or a byte count with a K/M/G suffix ("64M").
   uint64_t number(const std::string &key, uint64_t fallback) const;
   // "yes"/"no" (also true/false, 1/0).
   bool flag(const std::string &key, bool fallback) const;

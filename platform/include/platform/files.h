@@ -10,7 +10,8 @@
 
 namespace platform {
 
-// The host path a path of the file calls names ("" when it can name nothing).
+// The host path a path of the file calls names ("" when it can name nothing, or names one of
+// the emulator's own files in the device root: the registry, shell.log, .system).
 std::string hostPath(const char16_t *path);
 
 // Points "\Program Files\Pelkavo" at another host folder (tests); "" goes back to

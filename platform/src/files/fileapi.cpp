@@ -14,6 +14,11 @@ using namespace platform;
 extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   MappedPath mapped;
   if (!mapPath(path, mapped)) return FALSE;
+  if (mapped.readOnly) {
+    struct stat info;
+    SetLastError(lstat(mapped.host.c_str(), &info) == 0 ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   if (mkdir(mapped.host.c_str(), 0777) != 0) {
     SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : errno == EEXIST ? ERROR_ALREADY_EXISTS
                                                                           : win32ErrorFromErrno(errno));
@@ -30,7 +35,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR path) {
     setFileError(errno, mapped.host);
     return FALSE;
   }
-  if (S_ISDIR(info.st_mode)) {
+  if (S_ISDIR(info.st_mode) || mapped.readOnly) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -48,6 +53,10 @@ extern "C" BOOL WINAPI MoveFileW(LPCWSTR existing, LPCWSTR target) {
   struct stat info;
   if (lstat(from.host.c_str(), &info) != 0) {
     setFileError(errno, from.host);
+    return FALSE;
+  }
+  if (from.readOnly || to.readOnly) {
+    SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
   if (lstat(to.host.c_str(), &info) == 0) {
@@ -85,7 +94,7 @@ extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
   }
   DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
   if (mapped.cardRoot) attributes |= FILE_ATTRIBUTE_TEMPORARY;
-  if (!(info.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
+  if (!(info.st_mode & S_IWUSR) || (mapped.readOnly && !S_ISDIR(info.st_mode))) attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "crt/text.h"
+#include "files/own_files.h"
 #include "device/profile.h"
 #include "kernel/lasterror.h"
 #include "platform/files.h"
@@ -150,6 +151,14 @@ bool mapPath(const char16_t *path, MappedPath &out) {
         first = 1;
         break;
       }
+    }
+    if (first == 0 && !parts.empty()) {
+      if (emulatorFile(parts[0])) {
+        out = MappedPath();
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+      }
+      out.readOnly = equalsNoCase(parts[0], u"Windows");
     }
   }
   bool found = true;

@@ -12,9 +12,12 @@ struct MappedPath {
   std::string host;
   std::shared_ptr<Volume> volume;  // the emulated volume it lies on, null when none has a capacity
   bool cardRoot = false;           // a storage card's own folder
+  bool readOnly = false;           // "\Windows" and what lies in it: the handset's system files
 };
 
-// Maps a path (see winbase.h); false with the last error set when it can name nothing.
+// Maps a path (see winbase.h); false with the last error set when it can name nothing. The
+// emulator's own files in the device root (files/own_files.h) are no handset files: a path to
+// them or into them is refused with ERROR_ACCESS_DENIED.
 bool mapPath(const char16_t *path, MappedPath &out);
 
 // The host folder of "\Program Files\Pelkavo" and the executable's file name.

@@ -223,6 +223,11 @@ FILE *_wfopen(const char16_t *path, const char16_t *mode) {
     errno = ENOENT;
     return nullptr;
   }
+  if (mapped.readOnly && parsed.writes) {
+    errno = EACCES;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
   if (mapped.volume && parsed.writes) return openAccounted(mapped, parsed);
   FILE *stream = std::fopen(mapped.host.c_str(), parsed.canonical);
   if (!stream) setFileError(errno, mapped.host);

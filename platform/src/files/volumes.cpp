@@ -10,12 +10,13 @@
 
 #include "crt/text.h"
 #include "device/profile.h"
+#include "files/own_files.h"
 
 namespace platform {
 
 namespace fs = std::filesystem;
 
-uint64_t treeSize(const std::string &hostPath, const std::vector<std::string> &excludedTopLevel) {
+uint64_t treeSize(const std::string &hostPath, const std::function<bool(const std::string &)> &excludedTopLevel) {
   struct stat info;
   if (lstat(hostPath.c_str(), &info) != 0) return 0;
   if (S_ISREG(info.st_mode)) return static_cast<uint64_t>(info.st_size);
@@ -23,15 +24,14 @@ uint64_t treeSize(const std::string &hostPath, const std::vector<std::string> &e
   uint64_t total = 0;
   std::error_code error;
   for (const fs::directory_entry &entry : fs::directory_iterator(hostPath, error)) {
-    std::string name = entry.path().filename().string();
-    if (std::find(excludedTopLevel.begin(), excludedTopLevel.end(), name) != excludedTopLevel.end())
-      continue;
+    if (excludedTopLevel && excludedTopLevel(entry.path().filename().string())) continue;
     total += treeSize(entry.path().string());
   }
   return total;
 }
 
-Volume::Volume(const std::string &hostRoot, uint64_t capacity, const std::vector<std::string> &excluded)
+Volume::Volume(const std::string &hostRoot, uint64_t capacity,
+               const std::function<bool(const std::string &)> &excluded)
     : capacity_(capacity), used_(treeSize(hostRoot, excluded)) {}
 
 uint64_t Volume::reserve(uint64_t bytes) {
@@ -71,7 +71,7 @@ StorageCard cardOf(const device::Profile &profile, const device::ProfileEntry &e
   card.hostName = trim(entry.value.substr(0, comma));
   card.name = toUtf16(card.hostName);
   if (card.hostName.find_first_of("\\/:*?\"<>|") != std::string::npos || card.hostName == "." ||
-      card.hostName == "..")
+      card.hostName == ".." || emulatorFile(card.name))
     profileFault(profile, entry, "\"" + card.hostName + "\" cannot name a storage card");
   uint64_t capacity = 0;
   if (comma != std::string::npos) {
@@ -84,7 +84,7 @@ StorageCard cardOf(const device::Profile &profile, const device::ProfileEntry &e
   if (!card.hostName.empty()) {
     std::string folder = root + "/" + card.hostName;
     mkdir(folder.c_str(), 0777);
-    if (capacity) card.volume = std::make_shared<Volume>(folder, capacity, std::vector<std::string>{});
+    if (capacity) card.volume = std::make_shared<Volume>(folder, capacity, nullptr);
   }
   return card;
 }
@@ -111,7 +111,12 @@ std::shared_ptr<const VolumeLayout> currentLayout() {
     if (!built->cards.back().hostName.empty()) cardFolders.push_back(built->cards.back().hostName);
   }
   uint64_t memory = profile.number("memory", 0);
-  if (memory) built->memory = std::make_shared<Volume>(root, memory, cardFolders);
+  // The memory is what the root holds besides the cards and the emulator's own files.
+  auto excluded = [&cardFolders](const std::string &name) {
+    return std::find(cardFolders.begin(), cardFolders.end(), name) != cardFolders.end() ||
+           emulatorFile(toUtf16(name));
+  };
+  if (memory) built->memory = std::make_shared<Volume>(root, memory, excluded);
   layout = built;
   layoutKey = key;
   return layout;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,8 +15,8 @@ namespace platform {
 // set up and kept current by the platform's own writes, truncations, deletions and moves.
 class Volume {
  public:
-  // `excluded`: folders directly in hostRoot that belong to other volumes.
-  Volume(const std::string &hostRoot, uint64_t capacity, const std::vector<std::string> &excluded);
+  // `excluded`: what lies directly in hostRoot but not on the volume (other volumes' folders).
+  Volume(const std::string &hostRoot, uint64_t capacity, const std::function<bool(const std::string &)> &excluded);
   uint64_t capacity() const { return capacity_; }
   uint64_t used() const { return used_.load(std::memory_order_relaxed); }
   // Takes up to `bytes` of the free space; returns how much it took.
@@ -43,7 +44,9 @@ struct VolumeLayout {
 // Rebuilt when the device root or the profile's memory and card entries change.
 std::shared_ptr<const VolumeLayout> currentLayout();
 
-// The bytes of the regular files below a host path (the path itself when it is a file).
-uint64_t treeSize(const std::string &hostPath, const std::vector<std::string> &excludedTopLevel = {});
+// The bytes of the regular files below a host path (the path itself when it is a file), without
+// the entries directly in it that `excludedTopLevel` names.
+uint64_t treeSize(const std::string &hostPath,
+                  const std::function<bool(const std::string &)> &excludedTopLevel = nullptr);
 
 }  // namespace platform

@@ -57,7 +57,8 @@ class Event : public Waitable {
   // file cannot be used. `existed`: another process holds the event already.
   bool share(const std::u16string &name, bool initialState, bool &existed) {
     std::string folder = session::directory("events");
-    int lockFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.empty()) return false;
+    int lockFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (lockFd < 0) return false;
     flock(lockFd, LOCK_EX);  // one opening at a time decides whether the event is new
     std::string file = folder + "/";
@@ -65,7 +66,7 @@ class Event : public Waitable {
       static const char hex[] = "0123456789abcdef";
       for (int shift = 12; shift >= 0; shift -= 4) file += hex[(c >> shift) & 15];
     }
-    fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd = open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     void *mapped = MAP_FAILED;
     if (fd >= 0 && ftruncate(fd, sizeof(SharedState)) == 0)
       mapped = mmap(nullptr, sizeof(SharedState), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);

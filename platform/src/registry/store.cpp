@@ -13,11 +13,10 @@
 #include <winreg.h>
 
 #include "device/profile.h"
+#include "files/own_files.h"
 
 namespace registry {
 namespace {
-
-const char kFileName[] = "registry.reg";
 
 struct FileId {
   bool exists = false;
@@ -74,21 +73,10 @@ LONG writeError(int error) {
   return error == ENOSPC || error == EDQUOT || error == EFBIG ? ERROR_DISK_FULL : ERROR_CANTWRITE;
 }
 
-bool writeAll(int fd, const std::string &text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Gives the damaged file a second name beside it, so that replacing it loses nothing.
 bool keepDamaged(const std::string &file) {
   for (int n = 1; n < 1000; ++n) {
-    std::string copy = file + ".damaged" + (n > 1 ? "-" + std::to_string(n) : std::string());
+    std::string copy = file + platform::kDamagedSuffix + (n > 1 ? "-" + std::to_string(n) : std::string());
     if (link(file.c_str(), copy.c_str()) == 0) {
       std::fprintf(stderr, "registry file %s: the damaged file is kept as %s\n", file.c_str(), copy.c_str());
       return true;
@@ -103,11 +91,11 @@ bool keepDamaged(const std::string &file) {
 
 // Temporary file, fsync, rename: the file is always either the old or the new registry.
 LONG save(State &s, const RootLock &lock, const Hive &hive) {
-  std::string file = s.root + "/" + kFileName;
-  std::string temp = file + ".tmp-" + std::to_string(getpid());
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  std::string file = s.root + "/" + platform::kRegistryFile;
+  std::string temp;
+  int fd = platform::createTemporary(file, temp);
   if (fd < 0) return writeError(errno);
-  bool ok = writeAll(fd, hive.format()) && fsync(fd) == 0;
+  bool ok = platform::writeWhole(fd, hive.format()) && fsync(fd) == 0;
   int error = errno;
   if (close(fd) != 0 && ok) {
     ok = false;
@@ -175,7 +163,7 @@ LONG sync(State &s, const std::string &root, const RootLock &lock) {
     s = State();
     s.root = root;
   }
-  std::string file = root + "/" + kFileName;
+  std::string file = root + "/" + platform::kRegistryFile;
   int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 && errno != ENOENT) {
     const int error = errno;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -19,6 +20,7 @@
 
 #include "crt/text.h"
 #include "device/profile.h"
+#include "files/own_files.h"
 #include "platform/session.h"
 #include "windows/internal.h"
 
@@ -87,8 +89,10 @@ struct Published {
 // Every window file of the handset; files of processes that are gone are removed.
 std::vector<Published> publishedWindows() {
   std::vector<Published> result;
+  const std::string folder = directory("windows");
+  if (folder.empty()) return result;
   std::error_code error;
-  for (const fs::directory_entry &entry : fs::directory_iterator(directory("windows"), error)) {
+  for (const fs::directory_entry &entry : fs::directory_iterator(folder, error)) {
     const std::string name = entry.path().filename().string();
     if (name.find('.') != std::string::npos) continue;  // a file being written
     std::ifstream in(entry.path());
@@ -113,29 +117,39 @@ class Listener {
     sendTo(getpid(), "quit");
     thread_.join();
     close(fd_);
+    const std::string folder = directory("windows");
     std::error_code error;
-    for (HWND window : own_) fs::remove(directory("windows") + "/" + handleName(window), error);
+    if (!folder.empty())
+      for (HWND window : own_) fs::remove(folder + "/" + handleName(window), error);
   }
 
   // Listens from the first published window on.
   void publish(HWND window, const std::string &text) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!thread_.joinable() && !start()) return;
-    const std::string file = directory("windows") + "/" + handleName(window);
-    {
-      std::ofstream out(file + ".new", std::ios::trunc);
-      out << text;
+    const std::string folder = directory("windows");
+    if (folder.empty()) return;
+    // Written aside and renamed into place: readers see a whole file, and a link planted under
+    // either name is never written through.
+    const std::string file = folder + "/" + handleName(window);
+    std::string written;
+    int fd = createTemporary(file, written);
+    if (fd < 0) return;
+    const bool whole = writeWhole(fd, text);
+    close(fd);
+    if (!whole || rename(written.c_str(), file.c_str()) != 0) {
+      unlink(written.c_str());
+      return;
     }
-    std::error_code error;
-    fs::rename(file + ".new", file, error);
     own_.insert(window);
   }
 
   void withdraw(HWND window) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!own_.erase(window)) return;
+    const std::string folder = directory("windows");
     std::error_code error;
-    fs::remove(directory("windows") + "/" + handleName(window), error);
+    if (!folder.empty()) fs::remove(folder + "/" + handleName(window), error);
   }
 
  private:
@@ -143,7 +157,10 @@ class Listener {
     fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     socklen_t length;
     sockaddr_un address = addressOf(getpid(), length);
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr *>(&address), length) != 0) {
+    // Every datagram then carries its sender's credentials, checked by the kernel.
+    const int passCredentials = 1;
+    if (fd_ < 0 || setsockopt(fd_, SOL_SOCKET, SO_PASSCRED, &passCredentials, sizeof passCredentials) != 0 ||
+        bind(fd_, reinterpret_cast<sockaddr *>(&address), length) != 0) {
       std::fprintf(stderr, "handset: cannot listen for the other programs: %s\n", std::strerror(errno));
       if (fd_ >= 0) close(fd_);
       fd_ = -1;
@@ -153,16 +170,38 @@ class Listener {
     return true;
   }
 
-  void run() {
+  // The next datagram and who sent it; false when the socket fails.
+  bool receive(std::string &message, std::optional<ucred> &sender) {
     char buffer[128];
-    while (true) {
-      ssize_t n = recv(fd_, buffer, sizeof buffer - 1, 0);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+    iovec piece{buffer, sizeof buffer};
+    msghdr header{};
+    header.msg_iov = &piece;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    ssize_t n;
+    while ((n = recvmsg(fd_, &header, MSG_CMSG_CLOEXEC)) < 0)
+      if (errno != EINTR) return false;
+    message.assign(buffer, static_cast<size_t>(n));
+    sender.reset();
+    for (cmsghdr *c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c))
+      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_CREDENTIALS && c->cmsg_len == CMSG_LEN(sizeof(ucred)))
+        std::memcpy(&sender.emplace(), CMSG_DATA(c), sizeof(ucred));
+    return true;
+  }
+
+  void run() {
+    std::string message;
+    std::optional<ucred> sender;
+    while (receive(message, sender)) {
+      // Only the handset's programs, which run as this user, are listened to; the end only
+      // from this process itself.
+      if (!sender || sender->uid != geteuid()) continue;
+      if (message == "quit") {
+        if (sender->pid == getpid()) return;
+        continue;
       }
-      const std::string message(buffer, static_cast<size_t>(n));
-      if (message == "quit") return;
       if (message == "background") {
         if (std::shared_ptr<Window> w = findWindow(GetActiveWindow())) runOn(*w->queue, [] { activate(nullptr); });
       } else if (message.rfind("activate ", 0) == 0) {
@@ -189,10 +228,21 @@ Listener &listener() {
 bool joined() { return joinedFlag.load(); }
 
 std::string directory(const std::string &part) {
-  std::string path = device::root() + "/.system/" + part;
-  std::error_code ignored;
-  fs::create_directories(path, ignored);
-  return path;
+  const std::string folder = device::root() + "/" + kSessionFolder;
+  const std::string path = folder + "/" + part;
+  const bool outer = makePrivateFolder(folder);
+  if (outer && makePrivateFolder(path)) return path;
+  const int error = errno;
+  const std::string &refused = outer ? path : folder;
+  static std::mutex reportLock;
+  static std::string reported;
+  std::lock_guard<std::mutex> guard(reportLock);
+  if (reported != refused) {
+    reported = refused;
+    std::fprintf(stderr, "handset: %s cannot hold what the programs share (%s); it is not used\n", refused.c_str(),
+                 error == EPERM ? "it belongs to another user" : std::strerror(error));
+  }
+  return {};
 }
 
 void publishWindow(HWND window, const std::u16string &className, const std::u16string &title) {

@@ -1,7 +1,8 @@
 // What the window and event code share with the other processes of the handset. The state lies
 // in "<device root>/.system": one file per top-level window ("windows/<handle>": owner process,
 // class and title), one per named event ("events/<name>"). Each process that has windows listens
-// on an abstract local socket named after the root and its process id.
+// on an abstract local socket named after the root and its process id, and heeds only what
+// processes of the same user send it.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +13,8 @@ namespace platform {
 namespace session {
 
 bool joined();
-// "<device root>/.system/<part>", created on first use.
+// "<device root>/.system/<part>", created on first use, both private to this user (mode 0700).
+// "" (reported once on stderr) when either is a link, no folder, or another user's.
 std::string directory(const std::string &part);
 
 // A top-level window of this process appears, is renamed or goes away.

@@ -15,6 +15,7 @@
 #include "crt/text.h"
 #include "device/display.h"
 #include "device/profile.h"
+#include "files/own_files.h"
 #include "files/paths.h"
 #include "kernel/process.h"
 #include "windows/internal.h"
@@ -25,7 +26,9 @@ namespace {
 void logRequest(const char *outcome, const SHELLEXECUTEINFO &info) {
   std::string line = std::string(outcome) + "\t" + toUtf8(info.lpFile) + "\t" +
                      (info.lpParameters ? toUtf8(info.lpParameters) : std::string()) + "\n";
-  int fd = open((device::root() + "/shell.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // A link planted as the log is not written through.
+  int fd = open((device::root() + "/" + kShellLog).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
+                0644);
   if (fd < 0) return;
   ssize_t written = write(fd, line.data(), line.size());  // one write: lines of several programs never mix
   (void)written;
