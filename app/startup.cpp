@@ -18,6 +18,7 @@
 #include "app/winproc.h"
 #include "camera/camera.h"
 #include "camera/geometry.h"
+#include "capture/avi_repair.h"
 #include "capture/encoder.h"
 #include "capture/recorder.h"
 #include "pipeline/preview.h"
@@ -159,6 +160,7 @@ int RunInteractive(HINSTANCE instance, uint32_t screenCapture) {
   SetFullScreen(g_App.MainWindow, 1);
   CameraInit(&g_App.device);
   InitSettings();
+  RepairUnfinishedRecording(SettingValue(SET_VIDEO_INTERVAL));
   if (g_App.device.width >= kDoubleSizeWidth) g_App.text.doubleSize = 1;
   SizePictures();
   if (g_App.ScreenCaptureMode) g_App.captureState.store(STATE_PREVIEW, std::memory_order_relaxed);

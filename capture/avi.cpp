@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "capture/avi_repair.h"
+
 namespace {
 
 constexpr uint32_t kMaxBytesPerSecond = 10000000;
@@ -130,6 +132,14 @@ bool Flush(AviWriter *w, const uint8_t *extra = nullptr, uint32_t extraSize = 0)
   return false;
 }
 
+// Writes the gathered chunks once the oldest has waited kAviGatherMs: `tick` is the frame's, and
+// gatherTick the last one at which nothing was gathered. False when the write failed.
+bool FlushOld(AviWriter *w, uint32_t tick) {
+  if (w->pending->chunks != 0 && tick - w->gatherTick < kAviGatherMs) return true;
+  w->gatherTick = tick;
+  return Flush(w);
+}
+
 // Makes room for one more index entry (a new block after every 1024 entries; blocks are kept
 // for the next recording). False without memory.
 bool ReserveIndexEntry(AviWriter *w) {
@@ -238,6 +248,27 @@ bool WriteIndex(AviWriter *w) {
   return true;
 }
 
+// The writer's state for a new file whose 348 zeros are written: no chunks, no index entries.
+void Begin(AviWriter *w, FILE *file, uint32_t width, uint32_t height) {
+  w->file = file;
+  w->width = width;
+  w->height = height;
+  w->videoFrames = 0;
+  w->sound = AviSoundFormat{};
+  w->soundBytes = 0;
+  w->lastChunkPos = 0;
+  w->lastChunkSize = 0;
+  w->hasRepeats = 0;
+  w->filePos = w->sizeSoFar = kAviHeaderBytes;
+  w->currentIndexBlock = w->firstIndexBlock;
+  w->entriesInBlock = w->indexBytes = 0;
+  w->usPerFrame = w->frameInterval * 1000;
+  std::memcpy(w->handler, "mjpg", 4);
+  w->slotCounter = w->slotsFilled = 0;
+  w->soundChunks = w->newFrames = 0;
+  w->noted = 0;
+}
+
 void BuildHeader(const AviWriter *w, uint32_t moviSize, bool indexOk, uint8_t *header) {
   bool withSound = w->soundBytes > 0 && w->sound.channels != 0;
   uint16_t blockAlign = uint16_t((w->sound.bitsPerSample + 7) / 8 * w->sound.channels);
@@ -325,6 +356,19 @@ void BuildHeader(const AviWriter *w, uint32_t moviSize, bool indexOk, uint8_t *h
   out.tag("movi");
 }
 
+// The end of a file: the chunks still gathered, the index, zeros over what lies beyond the index
+// up to `wipeTo`, and last the header over the zeros. 0 on success, -1 when a write failed.
+int Finish(AviWriter *w, uint64_t wipeTo) {
+  bool chunksOk = Flush(w);
+  uint32_t moviSize = w->filePos - kAviMoviOffset;
+  bool indexOk = WriteIndex(w);
+  if (wipeTo > w->filePos) Rewind(w, wipeTo - w->filePos);
+  uint8_t header[kAviHeaderBytes];
+  BuildHeader(w, moviSize, indexOk, header);
+  if (std::fseek(w->file, 0, SEEK_SET) != 0 || !WriteBytes(w->file, header, sizeof header)) return -1;
+  return chunksOk && indexOk ? 0 : -1;
+}
+
 }  // namespace
 
 AviWriter *CreateAviWriter() {
@@ -363,8 +407,15 @@ int OpenAvi(AviWriter *w, const WCHAR *path, uint32_t width, uint32_t height, in
     w->soundOn = 0;
     return 0;
   }
+  // Noted before the file exists: a recording cut off at any moment from here on is found again.
+  const bool noted = NoteRecording(path);
   FILE *file = _wfopen(path, TEXT("wb"));
-  return file ? OpenAviFile(w, file, width, height, soundOn) : 0;
+  if (file && OpenAviFile(w, file, width, height, soundOn)) {
+    w->noted = noted;
+    return 1;
+  }
+  if (noted) ForgetRecording();
+  return 0;
 }
 
 int OpenAviFile(AviWriter *w, FILE *file, uint32_t width, uint32_t height, int soundOn) {
@@ -383,21 +434,7 @@ int OpenAviFile(AviWriter *w, FILE *file, uint32_t width, uint32_t height, int s
     std::fclose(file);
     return 0;
   }
-  w->file = file;
-  w->width = width;
-  w->height = height;
-  w->videoFrames = 0;
-  w->sound = AviSoundFormat{};
-  w->soundBytes = 0;
-  w->lastChunkPos = 0;
-  w->lastChunkSize = 0;
-  w->hasRepeats = 0;
-  w->filePos = w->sizeSoFar = kAviHeaderBytes;
-  w->currentIndexBlock = w->firstIndexBlock;
-  w->entriesInBlock = w->indexBytes = 0;
-  w->usPerFrame = w->frameInterval * 1000;
-  std::memcpy(w->handler, "mjpg", 4);
-  w->slotCounter = w->slotsFilled = 0;
+  Begin(w, file, width, height);
   w->soundOn = soundOn && OpenSound(&w->soundBlock);
   if (w->soundOn) w->sound = AviSoundFormat{1, 1, 8000, 16};
   return 1;
@@ -447,7 +484,7 @@ int WriteVideoSlot(AviWriter *w, const uint8_t *jpeg, uint32_t size, uint32_t ti
     w->slotHasPicture = 0;
   else
     w->carry = elapsed - w->frameInterval * due;
-  return 1;
+  return FlushOld(w, tick) ? 1 : 0;
 }
 
 int WriteSoundChunks(AviWriter *w) {
@@ -458,7 +495,12 @@ int WriteSoundChunks(AviWriter *w) {
 int WritePausedSound(AviWriter *w) {
   std::lock_guard<std::mutex> held(w->lock);
   if (!SoundChunks(w)) return 0;
-  if (w->soundOn && w->soundChunks >= w->slotsFilled) Drain(w);
+  // Every block due is made: nothing more is gathered before the recording goes on, and what
+  // was gathered goes to the file now.
+  if (w->soundOn && w->soundChunks >= w->slotsFilled) {
+    Drain(w);
+    if (!Flush(w)) return 0;
+  }
   return 1;
 }
 
@@ -493,13 +535,41 @@ void ResumeAvi(AviWriter *w) {
 int CloseAvi(AviWriter *w) {
   std::lock_guard<std::mutex> held(w->lock);
   if (!w->file) return -1;
-  bool chunksOk = Flush(w);
-  uint32_t moviSize = w->filePos - kAviMoviOffset;
-  bool indexOk = WriteIndex(w);
-  uint8_t header[kAviHeaderBytes];
-  BuildHeader(w, moviSize, indexOk, header);
-  if (std::fseek(w->file, 0, SEEK_SET) != 0 || !WriteBytes(w->file, header, sizeof header)) return -1;
-  return chunksOk && indexOk ? 0 : -1;
+  int result = Finish(w, 0);
+  // The recording has ended here, well or not: nothing is left for a repair at the next start.
+  if (w->noted) ForgetRecording();
+  w->noted = 0;
+  return result;
+}
+
+int RebuildAvi(AviWriter *w, FILE *file, uint32_t width, uint32_t height, uint32_t frameInterval, uint32_t end,
+               uint64_t fileSize, const AviIndexItem *items, uint32_t count) {
+  std::lock_guard<std::mutex> held(w->lock);
+  if (w->file) return -1;
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  w->frameInterval = frameInterval;
+  Begin(w, file, width, height);
+  for (uint32_t i = 0; i < count; ++i) {
+    const AviIndexItem &item = items[i];
+    if (!ReserveIndexEntry(w)) return -1;
+    AddIndexEntry(w, item.sound ? "01wb" : "00dc", item.sound ? 0 : kFlagKeyFrame, item.offset, item.size);
+    if (item.sound) {
+      w->sound = AviSoundFormat{1, 1, 8000, 16};
+      w->soundBytes += item.size;
+      ++w->soundChunks;
+    } else if (item.offset <= w->lastChunkPos) {
+      w->hasRepeats = 1;
+      ++w->videoFrames;
+    } else {
+      w->lastChunkPos = item.offset;
+      w->lastChunkSize = item.size;
+      ++w->videoFrames;
+      ++w->newFrames;
+    }
+  }
+  w->filePos = end;
+  if (std::fseek(file, long(end), SEEK_SET) != 0) return -1;
+  return Finish(w, fileSize);
 }
 
 void CloseAviFile(AviWriter *w) {

@@ -6,6 +6,9 @@
 // The frame rate is constant: when frames arrive late, the previous picture is repeated in the
 // index instead of being written again. Sound blocks are interleaved after the video entries,
 // never more sound chunks than video slots.
+//
+// What is gathered reaches the file within about a second (kAviGatherMs), so a recording cut off
+// by a crash or a kill holds its chunks up to then; avi_repair.h gives it its index and header.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +30,9 @@ constexpr uint32_t kAviChunkOverhead = 24;      // 8-byte chunk header + 16-byte
 // one gathered write together with what was gathered before it.
 constexpr uint32_t kAviGatherBytes = 64 * 1024;
 constexpr uint32_t kAviGatherChunks = 256;
+// Chunks gathered are written once the oldest has waited this long (by the frame ticks), even
+// when no picture comes to take them along (a screen that stands still).
+constexpr uint32_t kAviGatherMs = 1000;
 
 // avih flags.
 constexpr uint32_t kAviHasIndex = 0x10;
@@ -107,6 +113,8 @@ struct AviWriter {
   // checksum is not new, see IsNewPicture.
   uint32_t writtenChecksum;
   AviGathered *pending;
+  uint32_t gatherTick;  // frame tick at which nothing was gathered last
+  uint8_t noted;        // OpenAvi noted the file as the recording under way (avi_repair.h)
   // Held by every step that touches the file or the sound queue: the frame thread writes while
   // the user-interface thread may close, resume or finish the same recording.
   std::mutex lock;
@@ -156,6 +164,22 @@ int CloseAvi(AviWriter *writer);
 // Closes the file with every chunk made (a recording CloseAvi did not end stays without its
 // index and header); sound is off from here on.
 void CloseAviFile(AviWriter *writer);
+
+// An index entry of a recording rebuilt from its chunks (avi_repair.h): a chunk, or (with the
+// offset of a picture before) a repeat of that picture.
+struct AviIndexItem {
+  uint32_t offset;  // of the chunk header
+  uint32_t size;    // of its data
+  uint8_t sound;    // "01wb", else "00dc"
+};
+
+// Finishes a recording that was cut off before CloseAvi, as CloseAvi would have: the writer takes
+// `file` (open for update) whose whole chunks end at `end`, makes the index of `items` and writes
+// it at `end`, wipes with zeros what lies beyond it up to `fileSize` (a chunk cut in two,
+// garbage), then writes the header. The writer must be closed; 0 on success, -1 when a write
+// failed. The caller closes the file (CloseAviFile).
+int RebuildAvi(AviWriter *writer, FILE *file, uint32_t width, uint32_t height, uint32_t frameInterval, uint32_t end,
+               uint64_t fileSize, const AviIndexItem *items, uint32_t count);
 
 // Whether a frame with this checksum must be encoded and written as a new picture: it differs
 // from the last picture written, or this file holds no picture yet.

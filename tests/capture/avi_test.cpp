@@ -8,8 +8,10 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "avi_check.h"
+#include "capture/avi_repair.h"
 #include "device/microphone.h"
 #include "media.h"
 #include "recording.h"
@@ -412,6 +414,168 @@ TEST_F(AviTest, FailedWriteKeepsTheChunksThatCanBeWrittenAgain) {
     EXPECT_EQ(std::memcmp(f.bytes().data() + 348, calibration.bytes().data() + 348, end - 348), 0);
     ExpectReadable(path, summary, 66000);
   }
+}
+
+std::vector<uint8_t> ReadAll(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string &path, const std::vector<uint8_t> &bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// A screen that stands still: only repeats, no picture takes the sound chunks along. What is
+// gathered is in the file within a second, so a kill loses at most that.
+TEST_F(AviTest, GatheredSoundReachesTheFileWithinASecond) {
+  TestMicrophone microphone("counter", kStart);
+  std::string path = file("standing.avi");
+  std::vector<uint8_t> screen = MakeJpeg(240, 320, 1);
+  AviRecording r(path, kInterval, 240, 320, true, kStart);
+  ASSERT_EQ(r.frame(kStart, &screen, 1, 7), 1);
+  for (uint32_t i = 1; i < 75; ++i) {
+    ASSERT_EQ(r.frame(kStart + i * kInterval, nullptr, 0, 7), 1);
+    std::vector<uint8_t> disk = ReadAll(path);
+    uint32_t onDisk = PlanAviRepair(disk.data(), disk.size()).soundChunks;
+    ASSERT_LE(r.writer->soundChunks - onDisk, kAviGatherMs / kInterval + 1) << "frame " << i;
+  }
+}
+
+// Recordings cut off with their header still zeros and no index: what a crash leaves. Made from
+// a finished recording with sound, late frames (repeats) and a still screen: its bytes up to the
+// cut with the header zeroed. The repair keeps every whole chunk, rebuilds the repeats from the
+// sound as the writer made them, and wipes what lies beyond.
+TEST_F(AviTest, CutOffRecordingsAreRepaired) {
+  TestMicrophone microphone("counter", kStart);
+  std::string full = file("full.avi");
+  {
+    AviRecording r(full, kInterval, 320, 240, true, kStart);
+    uint32_t at = 0;
+    for (int i = 0; i < 40; ++i) {
+      at += i == 12 ? 3 * kInterval : i == 25 ? 2 * kInterval + 20 : kInterval;
+      std::vector<uint8_t> picture = MakeOddJpeg(320, 240, i);
+      ASSERT_EQ(r.frame(kStart + at, i >= 30 && i < 36 ? nullptr : &picture), 1);
+    }
+    EXPECT_EQ(r.close(), 0);
+  }
+  RiffFile original(full);
+  const std::vector<AviIndexEntry> originalIndex = original.index();
+  const std::vector<RiffChunk> &chunks = original.movi()->children;
+  ASSERT_GT(chunks.size(), 60u);
+  ASSERT_GT(originalIndex.size(), chunks.size() + 3) << "no repeats";
+  auto chunkEnd = [&](size_t i) { return chunks[i].offset + 8 + chunks[i].size + (chunks[i].size & 1); };
+  size_t picture = chunks.size() / 2;
+  while (chunks[picture].id != "00dc") ++picture;
+
+  struct Case {
+    const char *name;
+    uint64_t cut;                  // bytes of the finished file kept
+    std::vector<uint8_t> garbage;  // then these
+    size_t keptChunks;
+  } cases[] = {
+      {"cut in the middle of a picture", chunks[picture].offset + 8 + chunks[picture].size / 2, {}, picture},
+      {"cut in a chunk header", chunks[picture].offset + 5, {}, picture},
+      {"every chunk whole", chunkEnd(chunks.size() - 1), {}, chunks.size()},
+      {"garbage tail", chunkEnd(picture - 1), {'J', 'U', 'N', 'K', 4, 0, 0, 0, 1, 2, 3, 4, 5, 6}, picture},
+      {"header running past the end", chunkEnd(picture - 1), {'0', '0', 'd', 'c', 0xF0, 0xFF, 0xFF, 0x7F, 0xFF, 0xD8},
+       picture},
+      {"zeros where a picture was", chunkEnd(picture - 1), std::vector<uint8_t>(5000, 0), picture},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> bytes(original.bytes().begin(), original.bytes().begin() + long(c.cut));
+    std::fill(bytes.begin(), bytes.begin() + kAviHeaderBytes, 0);
+    bytes.insert(bytes.end(), c.garbage.begin(), c.garbage.end());
+    std::string path = file(std::string(c.name) + ".avi");
+    WriteAll(path, bytes);
+    ASSERT_EQ(RepairAviFile(fopen(path.c_str(), "r+b"), 200), AVI_REPAIR_CUT);
+    RiffFile f(path);
+    EXPECT_EQ(f.bytes().size(), std::max<uint64_t>(bytes.size(), f.u32(4) + 8));
+    AviSummary s = CheckAvi(f, AviEnd::AfterFailure);
+    EXPECT_EQ(f.movi()->children.size(), c.keptChunks);
+    // The header is the writer's but for the lengths.
+    for (auto [from, to] : {std::pair{12, 48}, {52, 140}, {144, 264}, {268, 336}}) {
+      EXPECT_EQ(std::memcmp(f.bytes().data() + from, original.bytes().data() + from, to - from), 0) << from;
+    }
+    // The index as the writer made it, up to the last sound chunk kept.
+    const std::vector<AviIndexEntry> index = f.index();
+    size_t lastSound = index.size();
+    while (index[lastSound - 1].id != "01wb") --lastSound;
+    for (size_t i = 0; i < lastSound; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(index[i].id, originalIndex[i].id);
+      EXPECT_EQ(index[i].offset, originalIndex[i].offset);
+    }
+    for (size_t i = lastSound; i < index.size(); ++i) {
+      EXPECT_EQ(index[i].id, "00dc");
+      EXPECT_GT(index[i].offset, index[i - 1].offset) << "a repeat after the last sound chunk";
+    }
+    EXPECT_TRUE(SoundGaps(path).empty());
+    ExpectReadable(path, s, 66000);
+  }
+}
+
+TEST_F(AviTest, FilesWithoutAPictureOrWithAHeaderAreLeftAsTheyAre) {
+  std::vector<uint8_t> finished;
+  {
+    std::string path = file("finished.avi");
+    AviRecording r(path, kInterval, 160, 120, false, kStart);
+    std::vector<uint8_t> picture = MakeJpeg(160, 120, 0);
+    ASSERT_EQ(r.frame(kStart, &picture), 1);
+    EXPECT_EQ(r.close(), 0);
+    finished = ReadAll(path);
+  }
+  std::vector<uint8_t> zeros(kAviHeaderBytes, 0), partial = zeros;
+  partial.insert(partial.end(), {'0', '0', 'd', 'c', 9});
+  std::vector<uint8_t> noJpeg = zeros;
+  noJpeg.insert(noJpeg.end(), {'0', '0', 'd', 'c', 4, 0, 0, 0, 1, 2, 3, 4});
+  struct Case {
+    const char *name;
+    std::vector<uint8_t> bytes;
+    AviRepairVerdict verdict;
+  } cases[] = {
+      {"zero-length", {}, AVI_REPAIR_EMPTY},
+      {"part of the header", std::vector<uint8_t>(100, 0), AVI_REPAIR_EMPTY},
+      {"no chunks", zeros, AVI_REPAIR_EMPTY},
+      {"a chunk header cut off", partial, AVI_REPAIR_EMPTY},
+      {"a picture that is no JPEG", noJpeg, AVI_REPAIR_EMPTY},
+      {"finished", finished, AVI_REPAIR_NOT_CUT},
+      {"another file", {'R', 'I', 'F', 'F', 0, 0}, AVI_REPAIR_NOT_CUT},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(PlanAviRepair(c.bytes.data(), c.bytes.size()).verdict, c.verdict);
+    std::string path = file(std::string(c.name) + ".avi");
+    WriteAll(path, c.bytes);
+    EXPECT_EQ(RepairAviFile(fopen(path.c_str(), "r+b"), 66), c.verdict);
+    EXPECT_EQ(ReadAll(path), c.bytes);
+  }
+}
+
+// Without sound nothing tells how long a picture stood: one entry each, at the frame rate of the
+// setting.
+TEST_F(AviTest, CutOffRecordingWithoutSoundTakesTheSetFrameRate) {
+  std::string full = file("silent.avi");
+  {
+    AviRecording r(full, kInterval, 176, 144, false, kStart);
+    for (uint32_t i = 0; i < 6; ++i) {
+      std::vector<uint8_t> picture = MakeJpeg(176, 144, int(i));
+      ASSERT_EQ(r.frame(kStart + i * 2 * kInterval, &picture), 1);
+    }
+    EXPECT_EQ(r.close(), 0);
+  }
+  ASSERT_NE(VideoPattern(full).find('R'), std::string::npos);
+  std::vector<uint8_t> bytes = RiffFile(full).bytes();
+  bytes.resize(RiffFile(full).movi()->offset + 8 + RiffFile(full).movi()->size);
+  std::fill(bytes.begin(), bytes.begin() + kAviHeaderBytes, 0);
+  WriteAll(full, bytes);
+  ASSERT_EQ(RepairAviFile(fopen(full.c_str(), "r+b"), 100), AVI_REPAIR_CUT);
+  EXPECT_EQ(VideoPattern(full), "NNNNNN");
+  RiffFile f(full);
+  EXPECT_EQ(f.u32(32), 100000u);
+  EXPECT_EQ(f.u32(64), 176u);
+  EXPECT_EQ(f.u32(68), 144u);
+  ExpectReadable(full, CheckAvi(f), 100000);
 }
 
 TEST_F(AviTest, IndexGrowsPastOneBlockAndIsKeptForTheNextRecording) {

@@ -445,6 +445,76 @@ TEST_F(Interactive, EndingTheProgramWhileRecordingKeepsTheRecording) {
   }
 }
 
+// The whole chunks of a recording cut off (its header still zeros): pictures and sound blocks.
+struct CutChunks {
+  bool headerZeros = false;
+  int pictures = 0, soundBlocks = 0;
+};
+CutChunks CountCutChunks(const fs::path &file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  CutChunks found;
+  if (bytes.size() < 348) return found;
+  found.headerZeros = std::all_of(bytes.begin(), bytes.begin() + 348, [](unsigned char b) { return b == 0; });
+  for (size_t at = 348; at + 8 <= bytes.size();) {
+    const std::string id(bytes.begin() + long(at), bytes.begin() + long(at) + 4);
+    const uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | uint32_t(bytes[at + 7]) << 24;
+    const size_t next = at + 8 + size + (size & 1);
+    if ((id != "00dc" && id != "01wb") || next > bytes.size()) break;
+    ++(id == "00dc" ? found.pictures : found.soundBlocks);
+    at = next;
+  }
+  return found;
+}
+
+// A recording cut off by a kill (nothing of the program's own end runs) is repaired by the next
+// start: every picture and sound block in the file at the kill is kept, the pictures reach up to
+// about a second before the kill, the sound follows them, and the file plays.
+TEST_F(Interactive, ARecordingCutOffByAKillIsRepairedAtTheNextStart) {
+  constexpr int kCaptureMode = 23;
+  UseProfile("asus-p525", "", {{kCaptureMode, 1}});
+  auto program = Start("2s key Action\n60s close\n");
+  for (int i = 0; i < 3000 && Files(".avi").empty(); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(Files(".avi").size(), 1u) << program->output();
+  const auto began = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(4s);
+  program->kill();
+  const double recorded = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  const fs::path video = Files(".avi")[0];
+  const CutChunks cut = CountCutChunks(video);
+  ASSERT_TRUE(cut.headerZeros) << "the kill did not cut the recording off";
+  ASSERT_GT(cut.pictures, 0);
+
+  auto run = Play("1s close\n");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  ASSERT_EQ(Files(".avi"), std::vector<fs::path>{video});
+  Probe probe = RunFfprobe(video.string());
+  ASSERT_EQ(probe.exitCode, 0) << probe.errors;
+  EXPECT_EQ(probe.errors, "");
+  ASSERT_NE(probe.stream("video"), nullptr);
+  ASSERT_NE(probe.stream("audio"), nullptr);
+  const Fields &pictures = *probe.stream("video");
+  const Fields &sound = *probe.stream("audio");
+  EXPECT_EQ(pictures.at("codec_name"), "mjpeg");
+  EXPECT_EQ(sound.at("codec_name"), "pcm_s16le");
+  // ffmpeg reads every picture once, and a repeat that does not follow its own picture again.
+  const int entries = std::stoi(pictures.at("nb_frames"));
+  EXPECT_GE(std::stoi(pictures.at("nb_read_frames")), cut.pictures);
+  EXPECT_LE(std::stoi(pictures.at("nb_read_frames")), entries);
+  EXPECT_EQ(std::stoi(sound.at("nb_read_packets")), cut.soundBlocks);
+  const double seconds = std::stod(pictures.at("duration"));
+  // The file was made before the sound started (up to half a second); the pictures of the last
+  // second may not have reached it.
+  EXPECT_GE(seconds, recorded - 1.5);
+  EXPECT_LE(seconds, recorded + 0.2);
+  // A sound block reaches the file with the picture after the next: at the cut the sound is up
+  // to two frame intervals shorter than the pictures.
+  const double sounded = std::stod(sound.at("nb_frames")) / 8000;
+  EXPECT_LE(sounded, seconds + 0.001);
+  EXPECT_GE(sounded, seconds - 2 * seconds / entries - 0.001);
+  EXPECT_EQ(DecodeErrors(video.string()), "");
+}
+
 TEST_F(Interactive, SettingsSurviveARestartAndResetBringsTheDefaults) {
   // Keep lit is the default: the handset's time-outs are written over while the program is
   // in front and given back in the background and at the end.
