@@ -37,8 +37,12 @@ struct WaveIn {
   bool running = false;
   bool closing = false;
   // A stop (1: return the buffer being filled) or reset (2: return every buffer) that the
-  // driver thread has not carried out yet.
+  // driver thread has not carried out yet. Each request takes a ticket; the driver thread
+  // serves every ticket up to the one it saw, and a caller returns only once the buffers of
+  // its own are back with the caller's function, callbacks done.
   int flushRequest = 0;
+  uint64_t flushTickets = 0;
+  uint64_t flushesServed = 0;
   uint64_t nextSample = 0;  // position of the next sample to capture
   std::thread thread;
 
@@ -94,7 +98,9 @@ void WaveIn::run() {
   std::unique_lock<std::mutex> held(lock);
   while (!closing) {
     std::deque<WAVEHDR *> finished;
+    uint64_t serving = flushesServed;
     if (flushRequest) {
+      serving = flushTickets;
       // What the clock has captured so far still goes into the buffer being filled.
       if (running && !queue.empty() && !microphone->live()) fillFront(held);
       size_t count = flushRequest == 2 ? queue.size() : std::min<size_t>(1, queue.size());
@@ -123,16 +129,19 @@ void WaveIn::run() {
       for (WAVEHDR *h : finished) notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(h));
       held.lock();
     }
+    flushesServed = serving;
     done.notify_all();
   }
 }
 
-// Asks the driver thread for a stop (1) or reset (2) and waits until it has returned the buffers.
+// Asks the driver thread for a stop (1) or reset (2) and waits until it has returned the buffers
+// (their WIM_DATA calls made).
 void flush(WaveIn *w, int kind) {
   std::unique_lock<std::mutex> held(w->lock);
   w->flushRequest = std::max(w->flushRequest, kind);
+  const uint64_t ticket = ++w->flushTickets;
   w->wake.notify_all();
-  w->done.wait(held, [&] { return w->flushRequest == 0; });
+  w->done.wait(held, [&] { return w->flushesServed >= ticket; });
 }
 
 }  // namespace
