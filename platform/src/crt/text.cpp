@@ -46,6 +46,10 @@ std::u16string toUtf16(std::string_view text) {
       ok = (cc & 0xC0) == 0x80;
       cp = (cp << 6) | (cc & 0x3F);
     }
+    // A sequence longer than its character needs, a surrogate or a value beyond U+10FFFF is
+    // malformed too: it would smuggle in a zero, a '/' or a broken surrogate pair.
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    ok = ok && cp >= kSmallest[extra] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp < 0xE000);
     if (!ok) {
       out.push_back(c);
       ++i;

@@ -1,0 +1,22 @@
+description = Dopod 838: unknown to the model table, with the vendor camera library under its second name
+oem_info = Dopod 838
+platform_type = PocketPC
+os_version = 5.1.1700
+processor_core = ARM926
+processor_name = OMAP850
+display = 240x320
+bits_per_pixel = 16
+frame_buffer = gxinfo
+touch_screen = yes
+microphone = yes
+memory = 64M
+camera = vendor
+camera_largest = 1280x1024
+camera_native = 640x480
+camera_rate = 15
+camera_mounting = 1
+system_library = HTCcamera1.dll
+system_library = JPEGENC.dll
+storage_card = Storage Card, 1G
+registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "BatteryTimeout"=dword:0000003c
+registry = [HKEY_CURRENT_USER\ControlPanel\Backlight] "ACTimeout"=dword:0000012c

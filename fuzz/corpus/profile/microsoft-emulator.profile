@@ -1,0 +1,11 @@
+description = Windows Mobile device emulator: no camera, no frame buffer, no processor information, no backlight key
+oem_info = Microsoft DeviceEmulator
+platform_type = PocketPC
+os_version = 5.1.1700
+display = 240x320
+bits_per_pixel = 16
+frame_buffer = none
+touch_screen = yes
+microphone = no
+memory = 64M
+camera = none
