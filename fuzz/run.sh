@@ -18,7 +18,8 @@ case $amount in
   *) limit=(-runs="$amount") ;;
 esac
 
-command -v clang++-14 >/dev/null || { echo "fuzz/run.sh: clang++-14 is missing (apt-get install clang-14 libclang-rt-14-dev)" >&2; exit 2; }
+"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" "$root/fuzz/debian-packages.txt"
 cd "$root"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
