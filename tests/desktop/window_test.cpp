@@ -339,6 +339,24 @@ TEST_P(RealProgramWindow, ShowsWhatTheHandsetShowsAsTheUserGoesOn) {
   EXPECT_TRUE(showsScreen(homeScreen, width, height, DecodePng(ReadFileBytes(last))));
 }
 
+// The program as a user starts it: the DirectShow camera, and SDL drawing through the desktop's
+// GL. Closed by the window manager, it ends cleanly, the window gone before the GL libraries'
+// own exit handlers run.
+TEST_P(RealProgramWindow, TheCameraHandsetClosesCleanlyWithTheDesktopsRenderer) {
+  Program pelkavo(PELKAVO_PROGRAM_DIR "/Pelkavo.exe", {},
+                  {{"DISPLAY", display->name()}, {"HANDSET_DISPLAY", "sdl"}, {"HANDSET_ROOT", folder + "/root"},
+                   {"HANDSET_PROFILE", "asus-p525"}, {"HANDSET_INPUT", ""}, {"SDL_VIDEODRIVER", "x11"},
+                   {"SDL_AUDIODRIVER", "dummy"},
+                   {"LSAN_OPTIONS", "suppressions=" LSAN_SUPPRESSIONS ":print_suppressions=0"}});
+  const unsigned long window = findWindow();
+  ASSERT_NE(window, 0u) << pelkavo.output();
+  ASSERT_TRUE(waitFor(window, [] { return true; })) << "the window shows nothing";
+  ASSERT_TRUE(askToClose(display->name(), window));
+  auto result = pelkavo.wait(60s);
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.output.find("X Error"), std::string::npos) << result.output;
+}
+
 INSTANTIATE_TEST_SUITE_P(WindowManager, RealProgramWindow, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "Openbox" : "None"; });
 

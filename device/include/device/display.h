@@ -52,6 +52,9 @@ class Display {
           int orientation, std::unique_ptr<FrontEnd> frontEnd);
   ~Display();
   Display(const Display &) = delete;
+  // Closes the front end (once; the destructor does it too): a window goes, a screenshot asked
+  // for at the close is saved.
+  void close();
   Display &operator=(const Display &) = delete;
 
   // The panel in its own orientation (0 degrees).
@@ -101,6 +104,7 @@ class Display {
   std::atomic<int> orientation_;
   PhysicalArray<uint16_t> pixels_;
   std::unique_ptr<FrontEnd> frontEnd_;
+  std::atomic<bool> closed_{false};
 };
 
 // The running handset's display, made from the current profile on first use ("display",

@@ -25,7 +25,11 @@ Display::Display(int panelWidth, int panelHeight, FrameBufferAccess access, std:
   present();  // the panel lights up, black
 }
 
-Display::~Display() { frontEnd_->close(*this); }
+Display::~Display() { close(); }
+
+void Display::close() {
+  if (!closed_.exchange(true)) frontEnd_->close(*this);
+}
 
 namespace {
 
@@ -151,6 +155,21 @@ Display &display() {
   if (!running) {
     try {
       running = makeDisplay(current());
+      // A window's libraries (the desktop's GL among them) were loaded as it opened, so their
+      // exit handlers would run before the display's destructor: the window closes first, at
+      // the program's end, while they still stand.
+      static std::once_flag closeAtExit;
+      if (running->windowShown())
+        std::call_once(closeAtExit, [] {
+          std::atexit([] {
+            Display *shown;
+            {
+              std::lock_guard<std::mutex> held(displayLock);
+              shown = running.get();
+            }
+            if (shown) shown->close();
+          });
+        });
     } catch (const std::exception &error) {
       // Whichever thread asked first ends the program, before anything of it ran.
       stopOnBadSetting(std::string("handset display error: ") + error.what());
