@@ -199,7 +199,7 @@ void StartRecording() {
   const int32_t interval = SettingValue(SET_VIDEO_INTERVAL);
   Recorder &recorder = g_App.recorder;
   if (!SetupRecorder(&recorder, path, limit, SettingValue(SET_VIDEO_SOUND) != 0,
-                     uint32_t(1000 / (interval > 0 ? interval : 1)), turned ? g.outputHeight : g.outputWidth,
+                     RecordingFramesPerSecond(interval), turned ? g.outputHeight : g.outputWidth,
                      turned ? g.outputWidth : g.outputHeight, kind)) {
     FormatFallback();
     return;

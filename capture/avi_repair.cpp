@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/appstate.h"
+#include "capture/recorder.h"
 
 namespace {
 
@@ -195,11 +196,9 @@ void RepairUnfinishedRecording(int32_t videoInterval) {
                      type == REG_SZ;
   RegCloseKey(key);
   if (!noted) return;
-  // The interval the recorder would use: whole frames per second.
-  const uint32_t framesPerSecond = uint32_t(1000 / (videoInterval > 0 ? videoInterval : 1));
   bool done = GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;  // gone: nothing to repair
   if (FILE *file = done ? nullptr : _wfopen(path, TEXT("r+b"))) {
-    const int verdict = RepairAviFile(file, 1000 / framesPerSecond);
+    const int verdict = RepairAviFile(file, AviFrameInterval(RecordingFramesPerSecond(videoInterval)));
     if (verdict == AVI_REPAIR_EMPTY) DeleteFileW(path);
     done = verdict == AVI_REPAIR_NOT_CUT || verdict == AVI_REPAIR_EMPTY || verdict == AVI_REPAIR_CUT;
   }

@@ -114,8 +114,7 @@ int SetupRecorder(Recorder *r, const WCHAR *path, uint32_t sizeLimit, int soundO
     if (!r->writer) r->writer = CreateAviWriter();
     if (!r->writer) return 1;  // StartRecorder then refuses
     AviWriter *w = r->writer;
-    // A rate above 1000 frames per second (or none) leaves the interval 0, which OpenAvi refuses.
-    uint32_t interval = framesPerSecond ? 1000 / framesPerSecond : 0;
+    uint32_t interval = AviFrameInterval(framesPerSecond);
     w->sizeLimit = sizeLimit;
     w->frameInterval = interval;
     // The buffers are made anew for another rate, and again when there was no memory for them.

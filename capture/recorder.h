@@ -74,6 +74,13 @@ struct Recorder {
   uint8_t usesTempName;
 };
 
+// Whole frames per second for the frame-interval setting (ms), and the AVI writer's interval
+// for them: 0 above 1000 frames per second (or none), which OpenAvi refuses.
+inline uint32_t RecordingFramesPerSecond(int32_t intervalMs) {
+  return uint32_t(1000 / (intervalMs > 0 ? intervalMs : 1));
+}
+inline uint32_t AviFrameInterval(uint32_t framesPerSecond) { return framesPerSecond ? 1000 / framesPerSecond : 0; }
+
 // The file extension of a recording kind: "mp4", "3gp", else "avi".
 const WCHAR *RecordingExtension(uint32_t kind);
 // Takes the recording's name and parameters. sizeLimit is what the free space allows (the
