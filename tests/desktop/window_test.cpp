@@ -343,6 +343,12 @@ TEST_P(RealProgramWindow, ShowsWhatTheHandsetShowsAsTheUserGoesOn) {
 // GL. Closed by the window manager, it ends cleanly, the window gone before the GL libraries'
 // own exit handlers run.
 TEST_P(RealProgramWindow, TheCameraHandsetClosesCleanlyWithTheDesktopsRenderer) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // The desktop's GL (Mesa's software rasteriser on a virtual display) keeps memory to the end
+  // and takes longer than the test waits to start under a sanitizer; the other window tests
+  // draw without it.
+  GTEST_SKIP() << "the desktop's GL is not run under a sanitizer";
+#endif
   Program pelkavo(PELKAVO_PROGRAM_DIR "/Pelkavo.exe", {},
                   {{"DISPLAY", display->name()}, {"HANDSET_DISPLAY", "sdl"}, {"HANDSET_ROOT", folder + "/root"},
                    {"HANDSET_PROFILE", "asus-p525"}, {"HANDSET_INPUT", ""}, {"SDL_VIDEODRIVER", "x11"},
